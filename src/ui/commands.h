@@ -55,7 +55,7 @@ struct CommandState {
 // One link of the routing chain. handles() says whether this target owns
 // the command at all; only then are state() and run() asked.
 class CommandTarget {
-public:
+  public:
     virtual ~CommandTarget() = default;
     virtual bool handlesCommand(int id) const = 0;
     virtual CommandState commandState(int id) const = 0;

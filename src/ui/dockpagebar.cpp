@@ -42,12 +42,22 @@ void CDockPageBar::addPage(const QString& title, const QIcon& icon, QWidget* pag
     if (first) activate(0);
 }
 
-int CDockPageBar::pageCount() const { return tabs_->count(); }
-int CDockPageBar::activePage() const { return tabs_->currentIndex(); }
-QString CDockPageBar::pageTitle(int index) const { return tabs_->tabText(index); }
-QWidget* CDockPageBar::page(int index) const { return stack_->widget(index); }
+int CDockPageBar::pageCount() const {
+    return tabs_->count();
+}
+int CDockPageBar::activePage() const {
+    return tabs_->currentIndex();
+}
+QString CDockPageBar::pageTitle(int index) const {
+    return tabs_->tabText(index);
+}
+QWidget* CDockPageBar::page(int index) const {
+    return stack_->widget(index);
+}
 
-void CDockPageBar::setActivePage(int index) { tabs_->setCurrentIndex(index); }
+void CDockPageBar::setActivePage(int index) {
+    tabs_->setCurrentIndex(index);
+}
 
 void CDockPageBar::activate(int index) {
     if (index < 0 || index >= stack_->count()) return;

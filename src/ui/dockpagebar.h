@@ -15,7 +15,7 @@ namespace lorvex {
 
 class CDockPageBar : public QDockWidget {
     Q_OBJECT
-public:
+  public:
     // childId is the bar's control id; defaultSize its preferred size.
     CDockPageBar(int childId, QSize defaultSize, QWidget* parent = nullptr);
 
@@ -32,7 +32,7 @@ public:
 
     QSize sizeHint() const override { return defaultSize_; }
 
-private:
+  private:
     void activate(int index);
 
     int childId_;

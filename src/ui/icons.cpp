@@ -86,7 +86,9 @@ QIcon padlock() {
     return QIcon(pixmap);
 }
 
-QIcon standard(QStyle::StandardPixmap which) { return QApplication::style()->standardIcon(which); }
+QIcon standard(QStyle::StandardPixmap which) {
+    return QApplication::style()->standardIcon(which);
+}
 
 }  // namespace
 

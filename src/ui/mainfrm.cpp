@@ -22,9 +22,15 @@ struct MenuEntry {
 
 // Texts of the menus, exactly as the user sees them.
 constexpr MenuEntry kSortEntries[] = {
-    {ID_SORT_NAME, "By &Name"},  {ID_SORT_SIZE, "By &Size"},     {ID_SORT_DATE, "By &Date"},
-    {ID_SORT_STAR, "By S&tar"},  {ID_SORT_HITS, "By &Hit Freq"}, {ID_SORT_TYPE, "By &Type"},
-    {0, nullptr},                {ID_SORT_FORWARD, "&Forward"},  {ID_SORT_REVERSE, "&Reverse"},
+    {ID_SORT_NAME, "By &Name"},
+    {ID_SORT_SIZE, "By &Size"},
+    {ID_SORT_DATE, "By &Date"},
+    {ID_SORT_STAR, "By S&tar"},
+    {ID_SORT_HITS, "By &Hit Freq"},
+    {ID_SORT_TYPE, "By &Type"},
+    {0, nullptr},
+    {ID_SORT_FORWARD, "&Forward"},
+    {ID_SORT_REVERSE, "&Reverse"},
 };
 
 constexpr MenuEntry kZoomEntries[] = {
@@ -259,9 +265,13 @@ void CMainFrame::showView(QWidget* view) {
     view->setFocus();
 }
 
-QWidget* CMainFrame::activeView() const { return mainArea_->currentWidget(); }
+QWidget* CMainFrame::activeView() const {
+    return mainArea_->currentWidget();
+}
 
-void CMainFrame::addCommandTarget(CommandTarget* target) { targets_.push_back(target); }
+void CMainFrame::addCommandTarget(CommandTarget* target) {
+    targets_.push_back(target);
+}
 
 void CMainFrame::runCommand(int id) {
     if (!commandState(id).enabled) return;

@@ -23,7 +23,7 @@ class CDockPageBar;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     static constexpr int kLeftBarId = 123;
     static constexpr int kBottomBarId = 1234;
     static constexpr int kStatusPaneCount = 5;
@@ -67,10 +67,10 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QMenu* buildSortMenu(QWidget* parent);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     QAction* makeAction(int id, const QString& text, QObject* owner);
     void buildToolBar();
     void buildStatusBar();

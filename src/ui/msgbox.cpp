@@ -23,6 +23,8 @@ void showMessageBox(const QString& text) {
     box.exec();
 }
 
-void setMessageBoxHook(std::function<void(const QString&)> hook) { hookSlot() = std::move(hook); }
+void setMessageBoxHook(std::function<void(const QString&)> hook) {
+    hookSlot() = std::move(hook);
+}
 
 }  // namespace lorvex

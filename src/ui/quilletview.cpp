@@ -6,9 +6,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "hub/message_hub.h"
-#include "hub/messages.h"
-
 namespace lorvex {
 
 namespace {
@@ -100,7 +97,9 @@ void CQuilletView::setScrollableSize(int width, int height) {
     v->setRange(0, std::max(0, height - client.height()));
 }
 
-void CQuilletView::scrollContentsBy(int, int) { viewport()->update(); }
+void CQuilletView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 void CQuilletView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
@@ -134,9 +133,6 @@ void CQuilletView::mouseReleaseEvent(QMouseEvent* event) {
 void CQuilletView::mouseDoubleClickEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseDoubleClickEvent(event);
     if (event->button() != Qt::LeftButton) return;
-    ViewSwitchNote note;
-    note.target = kTargetThumbnails;
-    if (MessageHub* hub = app_hub()) hub->Send(MSG_VIEW_SWITCHED, &note);
     host_->returnToThumbnails();
 }
 

@@ -13,11 +13,11 @@ namespace lorvex {
 
 class CQuilletView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     // What the view needs from the document, the picture cache and the
     // workspace. The application implements it over the real objects.
     class Host {
-    public:
+      public:
         virtual ~Host() = default;
         // Takes the cache's current picture and holds the cache lock until
         // releaseCurrent; null (and no lock) when nothing is current.
@@ -32,8 +32,8 @@ public:
         virtual void showPrevious() = 0;
         virtual void showFirst() = 0;
         virtual void showLast() = 0;
-        // Back to the grid: switch the main area and reload the grid when it
-        // was marked stale meanwhile.
+        // Double-click: back to the grid (announced with MSG_VIEW_SWITCHED),
+        // reloading it when it was marked stale meanwhile.
         virtual void returnToThumbnails() = 0;
     };
 
@@ -50,7 +50,7 @@ public:
     QSize scrollableSize() const { return scrollable_; }
     QPoint scrollPosition() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -60,7 +60,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void renderFrame(const QImage& picture, float zoom);
     void setScrollableSize(int width, int height);
 

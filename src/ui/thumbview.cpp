@@ -94,11 +94,7 @@ CThumbView::CThumbView(Host* host, MessageHub* hub, QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { host_->selectionChanged(); });
     connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (!index.isValid()) return;
-        ViewSwitchNote note;
-        note.target = kTargetPicture;
-        if (hub_ != nullptr) hub_->Send(MSG_VIEW_SWITCHED, &note);
-        host_->openPictureView();
+        if (index.isValid()) host_->openPictureView();
     });
 
     receiver_ = std::make_unique<ForwardingReceiver<CThumbView>>(this, &CThumbView::OnMessage);
@@ -112,7 +108,9 @@ CThumbView::~CThumbView() {
     stopLoading();
 }
 
-bool CThumbView::isLoading() const { return running_.load(); }
+bool CThumbView::isLoading() const {
+    return running_.load();
+}
 
 void CThumbView::stopLoading() {
     if (!loader_.joinable()) return;
@@ -150,7 +148,8 @@ void CThumbView::loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int r
         QMetaObject::invokeMethod(
             this, [this, run, p, cell] { onCellReady(run, p, cell); }, Qt::QueuedConnection);
     }
-    QMetaObject::invokeMethod(this, [this, run] { onRunDone(run); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, run] { onRunDone(run); }, Qt::QueuedConnection);
     running_.store(false);
 }
 

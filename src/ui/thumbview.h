@@ -35,7 +35,7 @@ enum class ThumbResult { kMade, kPassedOver, kEndRun };
 
 class ThumbGridModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     explicit ThumbGridModel(QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -47,7 +47,7 @@ public:
     bool isBlank(int position) const;
     static const QImage& blankCell();
 
-private:
+  private:
     std::vector<QString> labels_;
     std::vector<QImage> cells_;
     std::vector<QPixmap> pixmaps_;
@@ -55,11 +55,11 @@ private:
 
 class CThumbView : public QListView {
     Q_OBJECT
-public:
+  public:
     static constexpr int kCellSide = 100;
 
     class Host {
-    public:
+      public:
         virtual ~Host() = default;
         // Fills the snapshot of the document's current list; false when
         // there is no list.
@@ -72,7 +72,8 @@ public:
         // counted for it.
         virtual void itemBecameCurrent(int position) = 0;
         virtual void countHit(int position) = 0;
-        // Double-click: the main area switches to the picture view.
+        // Double-click on an item: the main area switches to the picture
+        // view (announced with MSG_VIEW_SWITCHED).
         virtual void openPictureView() = 0;
         // Selection changed: enable states need a refresh.
         virtual void selectionChanged() = 0;
@@ -99,14 +100,14 @@ public:
 
     void OnMessage(uint32_t code, void* record);
 
-signals:
+  signals:
     // Emitted on the UI thread when a run has drawn every cell it could.
     void loadFinished(int run);
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int run);
     void onCellReady(int run, int position, const QImage& cell);
     void onRunDone(int run);

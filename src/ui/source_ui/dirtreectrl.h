@@ -13,7 +13,7 @@ namespace lorvex {
 
 class CDirTreeCtrl : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kControlId = 133;
     static constexpr int kPathRole = Qt::UserRole + 1;
 
@@ -29,7 +29,7 @@ public:
     // the node, or null when path is not below the root.
     QTreeWidgetItem* selectPath(const QString& path);
 
-private:
+  private:
     void populate(QTreeWidgetItem* node);
     void onExpanded(QTreeWidgetItem* node);
     void onCurrentChanged(QTreeWidgetItem* current);
