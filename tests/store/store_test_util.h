@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 namespace lorvex::testing {
 
+// The bytes of a regular file; empty for anything else.
 inline std::string read_bytes(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return {};
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
