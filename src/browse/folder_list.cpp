@@ -5,7 +5,7 @@
 // entries built before it are kept (count shrinks to them), so the view
 // never reaches an entry that was not filled in.
 //
-// Sorting: both quicksorts below follow their steps exactly, because the
+// Sorting: both quicksorts below give exactly the order of their steps, as the
 // order of equal keys is part of the list's behaviour (a library sort, or a
 // stable one, orders ties differently). Each recurses into its smaller part
 // and loops on the larger one; the two parts are disjoint and no step reads
