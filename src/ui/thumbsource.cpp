@@ -28,7 +28,26 @@ ThumbResult handOver(const CodecImage& picture, const ThumbFit& fit, QImage* thu
 
 }  // namespace
 
-ThumbResult folderThumbnail(const std::string& path, QImage* thumbnail, QPoint* offset) {
+FolderThumbnailBatch::~FolderThumbnailBatch() {
+    flush();
+}
+
+void FolderThumbnailBatch::add(const thumb_entry& entry) {
+    rows_.push_back(entry);
+    if (rows_.size() >= kRowsPerFlush) flush();
+}
+
+void FolderThumbnailBatch::flush() {
+    if (rows_.empty()) return;
+    if (SqlConnection* cache = thumbcache_handle()) {
+        (void)thumbcache_insert(cache, rows_.data(), static_cast<int32_t>(rows_.size()));
+    }
+    for (thumb_entry& row : rows_) CodecImage::FreeMemory(row.thumb);
+    rows_.clear();
+}
+
+ThumbResult folderThumbnail(const std::string& path, QImage* thumbnail, QPoint* offset,
+                            FolderThumbnailBatch* batch) {
     const int32_t type = image_type_of(baseName(path));
     FileStatus status;
     if (file_status(path.c_str(), &status) < 0) status = FileStatus{};  // examined as zeros
@@ -68,8 +87,13 @@ ThumbResult folderThumbnail(const std::string& path, QImage* thumbnail, QPoint* 
             entry.path_length = static_cast<int32_t>(path.size());
             std::memcpy(entry.path, path.data(), path.size());
             entry.thumb = buffer;
-            (void)thumbcache_insert(cache, &entry, 1);  // drawing does not depend on it
-            CodecImage::FreeMemory(buffer);
+            // The insert's result does not affect the drawing.
+            if (batch != nullptr) {
+                batch->add(entry);
+            } else {
+                (void)thumbcache_insert(cache, &entry, 1);
+                CodecImage::FreeMemory(buffer);
+            }
         }
     }
     return handOver(picture, fit, thumbnail, offset);

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "engine/codec.h"
+#include "engine/thumbnail.h"
 #include "store/store.h"
 #include "support/temp_dir.h"
 #include "ui/thumbsource.h"
@@ -70,11 +71,12 @@ class FolderHost : public CThumbView::Host {
         s->sourceMode = 1;
         s->labels = folder().names;
         s->paths = folder().paths;
+        s->batch = std::make_shared<FolderThumbnailBatch>();
         return true;
     }
     ThumbResult makeThumbnail(const ThumbSnapshot& s, int p, QImage* thumb,
                               QPoint* offset) override {
-        return folderThumbnail(s.paths[p], thumb, offset);
+        return folderThumbnail(s.paths[p], thumb, offset, s.batch.get());
     }
     void itemBecameCurrent(int) override {}
     void countHit(int) override {}
@@ -150,6 +152,21 @@ void BM_CodecDecodeOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kPictures);
 }
 BENCHMARK(BM_CodecDecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// What a cold cache costs besides the store: decode, fit and resample only.
+void BM_ThumbnailMakeOnly(benchmark::State& state) {
+    folder();
+    for (auto _ : state) {
+        for (const std::string& path : folder().paths) {
+            CodecImage thumbnail;
+            ThumbFit fit;
+            benchmark::DoNotOptimize(
+                thumb_make_from_file(path.c_str(), kFormatJpeg, &thumbnail, &fit));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kPictures);
+}
+BENCHMARK(BM_ThumbnailMakeOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 }  // namespace lorvex

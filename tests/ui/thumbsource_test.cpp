@@ -85,6 +85,21 @@ TEST_F(FolderThumbnailTest, BrokenMissingAndUntypedFilesArePassedOver) {
     }
 }
 
+TEST_F(FolderThumbnailTest, BatchedRowsReachTheCacheWhenFlushed) {
+    savePicture(dir.file("tall.png"), 300, 400, "PNG");
+    QImage thumbnail;
+    QPoint offset;
+    {
+        FolderThumbnailBatch batch;
+        ASSERT_EQ(folderThumbnail(dir.file("tall.png"), &thumbnail, &offset, &batch),
+                  ThumbResult::kMade);
+        EXPECT_EQ(thumbnail.size(), QSize(74, 100));
+        EXPECT_EQ(batch.pending(), 1u);
+    }
+    // The batch went and stored its row; the cached thumbnail is read back.
+    EXPECT_EQ(make("tall.png").size, QSize(73, 100));
+}
+
 TEST(FolderThumbnailWithoutCache, MakesTheThumbnailWithoutKeepingIt) {
     testing::TempDir dir;
     savePicture(dir.file("a.png"), 200, 100, "PNG");
