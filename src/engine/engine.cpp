@@ -25,7 +25,6 @@ namespace lorvex {
 
 namespace {
 
-constexpr size_t kLabelTableSize = sizeof(label_table);
 
 label_table& table_of(engine_slot& slot, label_kind kind) {
     return kind == label_kind::klass ? slot.class_table : slot.album_table;
@@ -36,7 +35,7 @@ uint32_t* bits_of(item_record& item, label_kind kind) {
 }
 
 int32_t key_of(label_kind kind) {
-    return kind == label_kind::klass ? kClassTableKey : kAlbumTableKey;
+    return kind == label_kind::klass ? kKeyClassTable : kKeyAlbumTable;
 }
 
 int write_bits(int32_t slot, label_kind kind, const uint32_t words[4], int32_t item_id) {
@@ -49,9 +48,9 @@ int write_bits(int32_t slot, label_kind kind, const uint32_t words[4], int32_t i
 bool read_label_table(int32_t slot, int32_t key, label_table* table) {
     std::vector<uint8_t> bytes;
     if (!engine_store::read_record(slot, key, &bytes)) return false;
-    if (bytes.size() != kLabelTableSize) return false;
+    if (bytes.size() != sizeof(label_table)) return false;
     label_table loaded;
-    std::memcpy(&loaded, bytes.data(), kLabelTableSize);
+    std::memcpy(&loaded, bytes.data(), sizeof(label_table));
     if (!label_table_usable(loaded)) return false;
     *table = loaded;
     return true;
@@ -123,8 +122,8 @@ int db_engine::engine_load_slot(int32_t slot) {
         s.class_table = label_table{};
         s.album_table = label_table{};
         label_table class_table{}, album_table{};
-        if (!read_label_table(slot, kClassTableKey, &class_table)) return -1;
-        if (!read_label_table(slot, kAlbumTableKey, &album_table)) return -1;
+        if (!read_label_table(slot, kKeyClassTable, &class_table)) return -1;
+        if (!read_label_table(slot, kKeyAlbumTable, &album_table)) return -1;
         s.class_table = class_table;
         s.album_table = album_table;
         notice.class_count = label_collect_notice(s.class_table, classes.data());
@@ -315,7 +314,7 @@ void db_engine::engine_free_data(uint8_t* data) {
 int db_engine::add_to_label(int32_t slot, int32_t item_id, const char* name, label_kind kind) {
     if (!slot_ok(slot) || name == nullptr) return -1;
     const size_t length = strnlen(name, kLabelNameSize + 1);
-    if (length == 0 || length > static_cast<size_t>(kLabelNameSize)) return -1;
+    if (length == 0 || length > kLabelNameSize) return -1;
     std::lock_guard lock(mutex_);
     engine_slot& s = (*slots_)[slot];
     label_table& table = table_of(s, kind);
@@ -345,7 +344,7 @@ int db_engine::add_to_label(int32_t slot, int32_t item_id, const char* name, lab
     engine_store::transaction txn(slot);
     if (!txn.active()) return -1;
     if (write_bits(slot, kind, bits, item_id) != 0) return -1;
-    if (engine_store::replace_record(slot, key_of(kind), created.get(), kLabelTableSize) != 0) {
+    if (engine_store::replace_record(slot, key_of(kind), created.get(), sizeof(label_table)) != 0) {
         return -1;
     }
     if (txn.commit() != 0) return -1;
@@ -357,7 +356,7 @@ int db_engine::add_to_label(int32_t slot, int32_t item_id, const char* name, lab
 int db_engine::remove_label(int32_t slot, const char* name, label_kind kind) {
     if (!slot_ok(slot) || name == nullptr) return -1;
     const size_t length = strnlen(name, kLabelNameSize + 1);
-    if (length == 0 || length > static_cast<size_t>(kLabelNameSize)) return -1;
+    if (length == 0 || length > kLabelNameSize) return -1;
     std::lock_guard lock(mutex_);
     engine_slot& s = (*slots_)[slot];
     label_table& table = table_of(s, kind);
@@ -380,7 +379,7 @@ int db_engine::remove_label(int32_t slot, const char* name, label_kind kind) {
 
     engine_store::transaction txn(slot);
     if (!txn.active()) return -1;
-    if (engine_store::replace_record(slot, key_of(kind), reduced.get(), kLabelTableSize) != 0) {
+    if (engine_store::replace_record(slot, key_of(kind), reduced.get(), sizeof(label_table)) != 0) {
         return -1;
     }
     for (const auto& [item, words] : changed) {
@@ -644,18 +643,13 @@ int db_engine::reload_filtered(int32_t request_kind) {
             s.items.clear();
         }
         if (!can_match) continue;
-        query.size_low = f.size.low;
-        query.size_high = f.size.high;
-        query.size_enabled = f.size.enabled;
-        query.date_low = f.date.low;
-        query.date_high = f.date.high;
-        query.date_enabled = f.date.enabled;
-        query.star_low = f.star.low;
-        query.star_high = f.star.high;
-        query.star_enabled = f.star.enabled;
-        query.hits_low = f.hits.low;
-        query.hits_high = f.hits.high;
-        query.hits_enabled = f.hits.enabled;
+        const auto criterion = [](const filter_criterion& c) {
+            return item_range_criterion{c.low, c.high, c.enabled};
+        };
+        query.size = criterion(f.size);
+        query.date = criterion(f.date);
+        query.star = criterion(f.star);
+        query.hits = criterion(f.hits);
         query.class_enabled = f.class_active;
         query.album_enabled = f.album_active;
         std::vector<item_record> rows;

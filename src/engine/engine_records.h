@@ -14,20 +14,13 @@ namespace lorvex {
 
 // Number of database slots; a slot is the db id the store registered.
 constexpr int kEngineSlots = 32;
-// Classes and albums per database.
-constexpr int kMaxLabels = 128;
-// Longest class or album name in bytes; a 64-byte name fills its field.
-constexpr int kLabelNameSize = 64;
+// Classes and albums per database; names are at most kLabelNameSize (64)
+// bytes, and a 64-byte name fills its field without a terminator.
+constexpr int kMaxLabels = kLabelCapacity;
 // Items loaded per database by an open or a filter.
 constexpr int kItemsPerLoad = 5000;
-// Size of a name record: the item's file name, NUL-padded.
-constexpr int kNameRecordSize = 260;
-
-// Keys of the class and album tables among a database's keyed records.
-constexpr int32_t kClassTableKey = 0x10000003;
-constexpr int32_t kAlbumTableKey = 0x10000004;
-// The id of a used label entry is its position OR this.
-constexpr int32_t kLabelIdBase = 0x1F000000;
+// Name records (kNameRecordSize, 260 bytes) and the class and album tables
+// (kKeyClassTable, kKeyAlbumTable) are keyed records of the store.
 
 // Slot state values.
 constexpr int32_t kSlotClosed = 0;

@@ -4,18 +4,6 @@
 
 namespace lorvex {
 
-int32_t name_checksum(const char* name, size_t length) {
-    if (name == nullptr) return -1;
-    uint32_t sum = 0;
-    for (size_t i = 0; i < length; ++i) sum += static_cast<unsigned char>(name[i]);
-    return static_cast<int32_t>(sum | (static_cast<uint32_t>(length) << 16));
-}
-
-int32_t name_checksum(const char* name) {
-    if (name == nullptr) return -1;
-    return name_checksum(name, std::strlen(name));
-}
-
 size_t label_name_length(const label_entry& entry) {
     return strnlen(entry.name, sizeof(entry.name));
 }
@@ -26,7 +14,7 @@ bool label_table_usable(const label_table& table) {
 }
 
 int label_find_name(const label_table& table, const char* name, size_t length) {
-    if (name == nullptr || length > static_cast<size_t>(kLabelNameSize)) return -1;
+    if (name == nullptr || length > kLabelNameSize) return -1;
     for (int i = 0; i < kMaxLabels; ++i) {
         const label_entry& entry = table.entries[i];
         if (label_name_length(entry) == length && std::memcmp(entry.name, name, length) == 0) {
@@ -45,7 +33,7 @@ int label_find_free(const label_table& table) {
 
 int label_find_identity(const label_table& table, int32_t checksum, const char* name,
                         int32_t length) {
-    if (name == nullptr || length < 1 || length > kLabelNameSize) return -1;
+    if (name == nullptr || length < 1 || static_cast<size_t>(length) > kLabelNameSize) return -1;
     for (int i = 0; i < kMaxLabels; ++i) {
         const label_entry& entry = table.entries[i];
         if (entry.id == 0 || entry.checksum != checksum) continue;

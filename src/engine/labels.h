@@ -11,10 +11,8 @@
 
 namespace lorvex {
 
-// Sum of the name's bytes (each 0 to 255) OR its length shifted left by 16;
-// -1 for an absent name.
-[[nodiscard]] int32_t name_checksum(const char* name);
-[[nodiscard]] int32_t name_checksum(const char* name, size_t length);
+// name_checksum (the identity of a name with its bytes) comes with the
+// store's records.
 
 // Length of an entry's name, never reading past its 64-byte field.
 [[nodiscard]] size_t label_name_length(const label_entry& entry);

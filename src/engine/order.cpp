@@ -12,7 +12,7 @@ int32_t order_key_of(const item_record& item, int32_t sort_key_code) {
         case SORT_SIZE:
             return item.size;
         case SORT_TYPE:
-            return item.extra[0];
+            return item.type;
         case SORT_DATE:
             return item.date;
         case SORT_STAR:

@@ -107,7 +107,7 @@ TEST(OrderKey, EachCodeTakesItsWord) {
     item.date = 22;
     item.star = 3;
     item.hits = 44;
-    item.extra[0] = 55;
+    item.type = 55;
     struct Case {
         int32_t code;
         int32_t key;

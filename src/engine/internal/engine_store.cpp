@@ -9,9 +9,9 @@ int32_t next_item_id(int32_t slot) {
 }
 
 bool read_record(int32_t slot, int32_t key, std::vector<uint8_t>* out) {
-    key_record* record = store_get_record(slot, key);
+    blob_record* record = store_get_record(slot, key);
     if (record == nullptr) return false;
-    out->assign(record->bytes, record->bytes + record->length);
+    out->assign(record->data, record->data + record->length);
     store_free_record(record);
     return true;
 }
@@ -39,7 +39,11 @@ void free_buffer(uint8_t* data) {
 namespace {
 bool take_result(query_result* result, std::vector<item_record>* out) {
     if (result == nullptr) return false;
-    out->assign(result->records, result->records + result->count);
+    if (result->count > 0 && result->items != nullptr) {
+        out->assign(result->items, result->items + result->count);
+    } else {
+        out->clear();
+    }
     store_free_result(result);
     return true;
 }
@@ -47,15 +51,15 @@ bool take_result(query_result* result, std::vector<item_record>* out) {
 
 bool query_range(int32_t slot, int32_t low, int32_t high, int32_t limit,
                  std::vector<item_record>* out) {
-    int count = 0;
-    return take_result(store_query_range(slot, low, high, limit, &count), out);
+    return take_result(store_query_range(slot, low, high, limit, nullptr), out);
 }
 
 bool query_filter(int32_t slot, const item_filter& filter, int32_t criteria, int32_t limit,
                   std::vector<item_record>* out) {
+    // The store composes its conditions from the enabled criteria alone; with
+    // none counted every criterion is off or matches everything anyway.
     (void)criteria;
-    int count = 0;
-    return take_result(store_query_filter(slot, &filter, limit, &count), out);
+    return take_result(store_query_filter(slot, &filter, limit, nullptr), out);
 }
 
 int set_classes(int32_t slot, const uint32_t words[4], int32_t item_id) {
@@ -73,20 +77,8 @@ int set_hit(int32_t slot, int32_t hits, int32_t item_id) {
 
 int replace_record(int32_t slot, int32_t key, const void* bytes, uint32_t length) {
     if (store_delete_record(slot, key) != 0) return -1;
-    const blob_record record{key, static_cast<const uint8_t*>(bytes), length};
+    blob_record record{key, const_cast<uint8_t*>(static_cast<const uint8_t*>(bytes)), length};
     return store_put_record(slot, &record, 1);
-}
-
-transaction::transaction(int32_t slot) : slot_(slot), active_(store_begin(slot) == 0) {}
-
-transaction::~transaction() {
-    if (active_) (void)store_rollback(slot_);
-}
-
-int transaction::commit() {
-    if (!active_) return -1;
-    active_ = false;
-    return store_commit(slot_);
 }
 
 }  // namespace lorvex::engine_store

@@ -31,18 +31,6 @@ void free_buffer(uint8_t* data);
 [[nodiscard]] int replace_record(int32_t slot, int32_t key, const void* bytes, uint32_t length);
 
 // One store transaction on a slot's database; rolled back unless committed.
-class transaction {
-  public:
-    explicit transaction(int32_t slot);
-    ~transaction();
-    transaction(const transaction&) = delete;
-    transaction& operator=(const transaction&) = delete;
-    [[nodiscard]] bool active() const { return active_; }
-    [[nodiscard]] int commit();
-
-  private:
-    int32_t slot_;
-    bool active_;
-};
+using transaction = StoreTransaction;
 
 }  // namespace lorvex::engine_store
