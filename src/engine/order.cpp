@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "engine/engine_records.h"
 
@@ -66,17 +67,44 @@ void order_sort_by_key(order_triple* triples, int32_t first, int32_t last) {
         [triples](int32_t a, int32_t b) { std::swap(triples[a], triples[b]); });
 }
 
+namespace {
+
+// A name with its first eight bytes read big-endian, so most comparisons are
+// one integer compare and the byte order is unchanged.
+struct name_key {
+    uint64_t prefix;
+    const uint8_t* name;
+};
+
+name_key key_for(const uint8_t* name) {
+    uint64_t prefix = 0;
+    for (int b = 0; b < 8; ++b) prefix = (prefix << 8) | name[b];
+    return {prefix, name};
+}
+
+bool name_less(const name_key& a, const name_key& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return std::memcmp(a.name + 8, b.name + 8, kNameRecordSize - 8) < 0;
+}
+
+}  // namespace
+
 void order_sort_by_name(order_triple* triples, const uint8_t** names, int32_t first, int32_t last) {
-    if (triples == nullptr || names == nullptr) return;
-    // The pivot is a copy of the middle name pointer; the names themselves
-    // never move, so it stands for a copy of the name.
-    quicksort<const uint8_t*>(
-        first, last, [names](int32_t k) { return names[k]; },
-        [](const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, kNameRecordSize) < 0; },
-        [triples, names](int32_t a, int32_t b) {
+    if (triples == nullptr || names == nullptr || first >= last) return;
+    std::vector<name_key> keys(static_cast<size_t>(last - first + 1));
+    for (int32_t k = first; k <= last; ++k)
+        keys[static_cast<size_t>(k - first)] = key_for(names[k]);
+    auto at = [&keys, first](int32_t k) -> name_key& {
+        return keys[static_cast<size_t>(k - first)];
+    };
+    // The pivot is a copy of the middle name's key.
+    quicksort<name_key>(
+        first, last, [&at](int32_t k) { return at(k); }, name_less,
+        [triples, &at](int32_t a, int32_t b) {
             std::swap(triples[a], triples[b]);
-            std::swap(names[a], names[b]);
+            std::swap(at(a), at(b));
         });
+    for (int32_t k = first; k <= last; ++k) names[k] = at(k).name;
 }
 
 void order_reverse(order_triple* triples, int32_t count) {
