@@ -117,6 +117,12 @@ class CQuilletDoc {
     // Database mode only: one more view of the item at position, or its hit
     // frequency cleared.
     [[nodiscard]] int CountHit(int position, bool clear);
+    // Database mode only: the engine's class and album edits, passed on
+    // unchanged (their results are the engine's).
+    [[nodiscard]] int AddToClass(int32_t db_slot, int32_t item_id, const char* name);
+    [[nodiscard]] int AddToAlbum(int32_t db_slot, int32_t item_id, const char* name);
+    [[nodiscard]] int RemoveClass(int32_t db_slot, const char* name);
+    [[nodiscard]] int RemoveAlbum(int32_t db_slot, const char* name);
 
     // ---- pictures ----
     void ShowCurrentPicture();
