@@ -39,6 +39,10 @@ bool starts_with(const char* field, size_t field_size, const char* prefix) {
 CQuilletDoc::CQuilletDoc(MessageHub* hub, Workspace* workspace, DocWindows* windows,
                          PictureDecoder decoder)
     : hub_(hub), workspace_(workspace), windows_(windows) {
+    if (workspace_ == nullptr) {
+        own_workspace_ = std::make_unique<Workspace>(std::string());
+        workspace_ = own_workspace_.get();
+    }
     folder_list_ = std::make_unique<FolderList>(hub_);
     engine_ = std::make_unique<db_engine>(hub_);
     title_ = kFilterTitle;

@@ -61,11 +61,11 @@ constexpr float kZoomMax = 2.0f;
 
 class CQuilletDoc {
   public:
-    // hub and workspace must outlive the document; windows may be null and
-    // set later. decoder replaces the codec for the preloader (tests); an
-    // empty one decodes files from disk and database items via the engine.
-    // Builds the folder list and the engine (both register with hub), starts
-    // the preloader, then registers the document's own receiver.
+    // hub and workspace must outlive the document; a null workspace gives
+    // the document flags of its own. windows may be null and set later. decoder replaces the codec
+    // for the preloader (tests); an empty one decodes files from disk and database items via the
+    // engine. Builds the folder list and the engine (both register with hub), starts the preloader,
+    // then registers the document's own receiver.
     CQuilletDoc(MessageHub* hub, Workspace* workspace, DocWindows* windows = nullptr,
                 PictureDecoder decoder = {});
     // Unregisters, stops and joins the preloader, then destroys the engine
@@ -182,6 +182,7 @@ class CQuilletDoc {
     int LastPositionOf() const;
 
     MessageHub* hub_;
+    std::unique_ptr<Workspace> own_workspace_;  // only when none was given
     Workspace* workspace_;
     DocWindows* windows_ = nullptr;
 

@@ -107,6 +107,21 @@ TEST_F(DocTest, ReceiversTakeTheirSlotsInConstructionOrder) {
     EXPECT_EQ(windows_.title(), "Filter MODE");
 }
 
+TEST(DocWithoutWindows, WorksWithNeitherWorkspaceNorWindows) {
+    MessageHub hub;
+    CQuilletDoc doc(&hub, nullptr, nullptr,
+                    [](const PictureRef&, QImage*, std::string*) { return 0; });
+    ListReadyNote note;
+    note.kind = kListDatabase;
+    hub.Send(MSG_LIST_READY, &note);
+    EXPECT_EQ(doc.SourceMode(), kSourceDatabase);
+    EXPECT_TRUE(doc.OnCommand(kCmdEditMode));
+    EXPECT_EQ(doc.title(), "Setting MODE");
+    EXPECT_FALSE(doc.IsCommandEnabled(kCmdZoomIn));
+    doc.UpdateStatus();
+    doc.ShowFirst();
+}
+
 TEST_F(DocTest, FolderListReadySwitchesToFolderModeAndLoadsTheGrid) {
     EXPECT_EQ(doc_.SourceMode(), kSourceNone);
     list_folder(5);
