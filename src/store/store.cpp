@@ -642,12 +642,13 @@ int workspace_open(const char* path) {
         return -1;
     }
     if (exists) {
-        (void)table_ensure_indexes(c.get(), DbKind::Workspace);
         int32_t version = 0;
         if (table_setting_read(c.get(), kKeyWorkspaceVersion, &version) != 1 ||
             version != kWorkspaceVersion) {
             return -1;
         }
+        // Only a list of the right version is ever written to.
+        (void)table_ensure_indexes(c.get(), DbKind::Workspace);
     } else {
         int built = table_atomically(c.get(), [&]() {
             if (table_blob_create(c.get(), kPathTable) != 0 || table_setting_create(c.get()) != 0)

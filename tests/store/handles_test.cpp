@@ -455,6 +455,25 @@ TEST_F(ConfigDbs, WorkspaceVersionMismatchKeepsTheListClosed) {
     EXPECT_EQ(workspace_open(path("junk.pdb").c_str()), -1);
 }
 
+// A list written without the key indexes (by an older program, say) whose
+// version is wrong must not get them either: it is left exactly as it is.
+TEST_F(ConfigDbs, WorkspaceVersionMismatchAddsNoIndexes) {
+    std::string p = path("old.pdb");
+    {
+        SqlConnection c;
+        c.open(p.c_str());
+        c.execute("create table p_c(pc1 int ,pc2 blob);");
+        c.execute("create table r(r1 int ,r2 int );");
+        c.execute("insert into r values (2097137 ,268439553 );");
+    }
+    std::string before = testing::read_bytes(p);
+    EXPECT_EQ(workspace_open(p.c_str()), -1);
+    EXPECT_TRUE(testing::read_bytes(p) == before) << "neither read nor rewritten";
+    SqlConnection c;
+    c.open(p.c_str());
+    EXPECT_EQ(c.scalar("select count(*) from sqlite_master where type = 'index';"), 0);
+}
+
 TEST_F(ConfigDbs, ThumbnailCache) {
     std::string p = path("dir_thumb.pdb");
     EXPECT_EQ(thumbcache_handle(), nullptr);
