@@ -448,7 +448,9 @@ void StoreTransaction::rollback() {
 int32_t store_next_item_id(int32_t db_id) {
     return with_db(db_id, int32_t{-1}, [](store_handle& h) {
         int32_t value = 0;
-        return table_setting_read(&h.connection, kKeyNextItemId, &value) == 1 ? value : -1;
+        // Item ids are positive; a counter that cannot give one is unusable.
+        return table_setting_read(&h.connection, kKeyNextItemId, &value) == 1 && value > 0 ? value
+                                                                                           : -1;
     });
 }
 
@@ -456,7 +458,7 @@ int store_advance_item_id(int32_t db_id) {
     return with_db(db_id, -1, [](store_handle& h) {
         int32_t value = 0;
         if (table_setting_read(&h.connection, kKeyNextItemId, &value) != 1) return -1;
-        if (value == INT32_MAX) return -1;
+        if (value <= 0 || value == INT32_MAX) return -1;
         return table_setting_update(&h.connection, kKeyNextItemId, value + 1);
     });
 }
