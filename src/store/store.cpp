@@ -374,11 +374,11 @@ int store_open(const char* path, int32_t db_id, const char* password, int32_t pa
     } catch (const CppSQLite3Exception&) {
         return fail(kStoreCannotOpen);
     }
-    // Older files lack the key indexes; a file that cannot take them still
-    // works, only slower.
-    (void)table_ensure_indexes(&h->connection, DbKind::Private);
     int result = verify_open(h.get(), password, password_length);
     if (result != 0) return fail(result);
+    // Older files lack the key indexes; a file that cannot take them still
+    // works, only slower. Only a verified database is written to.
+    (void)table_ensure_indexes(&h->connection, DbKind::Private);
     h->ready = true;
     return 0;
 }

@@ -266,6 +266,31 @@ TEST_F(Handles, DamagedSettingsAndRecords) {
     }
 }
 
+// A file without the key indexes gets them only once it has been opened
+// with the right password; a refused open leaves the file as it was.
+TEST_F(Handles, KeyIndexesAreAddedOnlyToAVerifiedDatabase) {
+    std::string p = make_sealed(6, "pw", "noindex.db");
+    ASSERT_EQ(store_close(6), 0);
+    const char* count_sql = "select count(*) from sqlite_master where type = 'index';";
+    {
+        SqlConnection c;
+        c.open(p.c_str());
+        for (const char* index :
+             {"d_table_d1", "i_i1", "m_t_m1", "p_c_pc1", "r_r1", "si_t_t1", "t_t_t1"}) {
+            c.execute((std::string("drop index ") + index + ";").c_str());
+        }
+        ASSERT_EQ(c.scalar(count_sql), 0);
+    }
+    std::string before = testing::read_bytes(p);
+    EXPECT_EQ(store_open(p.c_str(), 6, "wrong", 5), kStoreWrongPassword);
+    EXPECT_TRUE(testing::read_bytes(p) == before) << "a refused open writes nothing";
+    ASSERT_EQ(store_open(p.c_str(), 6, "pw", 2), 0);
+    ASSERT_EQ(store_close(6), 0);
+    SqlConnection c;
+    c.open(p.c_str());
+    EXPECT_EQ(c.scalar(count_sql), 7);
+}
+
 TEST_F(Handles, RegistryPlaces) {
     std::string a = make_plain(7, "a.db");
     std::string b = make_plain(8, "b.db");
