@@ -1,12 +1,9 @@
-// Until the main window is built, the program says so in a window of its own.
-#include <QApplication>
-#include <QLabel>
+// The picture browser: one main window over the folder tree, the thumbnail
+// grid and the picture view.
+#include "ui/quillet.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel label("Lorvex: the picture browser window is not built yet.");
-    label.setWindowTitle("Lorvex");
-    label.setMargin(24);
-    label.show();
+    lorvex::CQuilletApp app(argc, argv);
+    if (!app.InitInstance()) return 1;
     return app.exec();
 }
