@@ -39,6 +39,7 @@ void CDockPageBar::addPage(const QString& title, const QIcon& icon, QWidget* pag
         tabs_->addTab(icon, title);
     }
     stack_->addWidget(page);
+    tabs_->setMinimumHeight(tabs_->sizeHint().height());
     if (first) activate(0);
 }
 

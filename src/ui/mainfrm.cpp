@@ -350,6 +350,16 @@ void CMainFrame::setDocumentTitle(const QString& title) {
                                    : title + QStringLiteral(" - ") + QLatin1String(kProductName));
 }
 
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (docksSized_) return;
+    // The bars start at their default sizes: the left one as wide, the
+    // bottom one as high as its default.
+    docksSized_ = true;
+    resizeDocks({sourceBar_}, {sourceBar_->sizeHint().width()}, Qt::Horizontal);
+    resizeDocks({filterBar_}, {filterBar_->sizeHint().height()}, Qt::Vertical);
+}
+
 bool CMainFrame::event(QEvent* event) {
     // Toolbar buttons and accelerators have no menu to open first; keep
     // their states current whenever the window becomes active.

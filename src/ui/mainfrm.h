@@ -69,6 +69,7 @@ class CMainFrame : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QAction* makeAction(int id, const QString& text, QObject* owner);
@@ -86,6 +87,7 @@ class CMainFrame : public QMainWindow {
     CDockPageBar* filterBar_ = nullptr;
     QStackedWidget* mainArea_ = nullptr;
     QLabel* panes_[kStatusPaneCount] = {};
+    bool docksSized_ = false;
 };
 
 }  // namespace lorvex

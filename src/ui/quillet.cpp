@@ -7,6 +7,7 @@
 #include "shell/workspace.h"
 #include "ui/mainfrm.h"
 #include "ui/session.h"
+#include "ui/source_ui/dirtreectrl.h"
 
 namespace lorvex {
 
@@ -42,6 +43,10 @@ bool CQuilletApp::InitInstance() {
     if (session_->frame() == nullptr) return false;
     session_->frame()->resize(1000, 700);
     session_->frame()->show();
+    // A folder named on the command line is selected in the tree, as if
+    // the user had picked it.
+    const QStringList args = arguments();
+    if (args.size() > 1) session_->dirTree()->selectPath(QDir(args[1]).absolutePath());
     return true;
 }
 

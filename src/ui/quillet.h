@@ -23,7 +23,8 @@ class CQuilletApp : public QApplication {
     ~CQuilletApp() override;
 
     // Builds the session and shows the main window; false when the window
-    // could not be made.
+    // could not be made. A folder below the home folder given as the first
+    // argument is selected in the folder tree.
     bool InitInstance();
     AppSession* session() { return session_.get(); }
 

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QToolBar>
 #include <set>
 
@@ -198,6 +199,20 @@ TEST_F(MainFrameTest, DockingBarsAnnounceTheirActivePages) {
     frame->filterBar()->setActivePage(1);
     EXPECT_EQ(recorder.titles, (std::vector<std::string>{"Dir", "Class", "DB", "Album"}));
     EXPECT_EQ(frame->sourceBar()->windowTitle(), QStringLiteral("DB"));
+}
+
+TEST_F(MainFrameTest, EachBarShowsItsTabRowAboveThePage) {
+    frame->resize(1000, 700);
+    frame->show();
+    QApplication::processEvents();
+    for (CDockPageBar* bar : {frame->sourceBar(), frame->filterBar()}) {
+        auto* tabs = bar->findChild<QTabBar*>();
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_TRUE(tabs->isVisible());
+        EXPECT_GT(tabs->height(), 0);
+        EXPECT_GT(bar->page(0)->mapTo(bar, QPoint(0, 0)).y(), tabs->mapTo(bar, QPoint(0, 0)).y());
+        EXPECT_GE(bar->height(), 100);
+    }
 }
 
 TEST_F(MainFrameTest, CaptionFollowsTheDocumentTitle) {

@@ -193,7 +193,8 @@ TEST_F(SessionTest, UnreadableFolderShowsAnEmptyGrid) {
     savePicture(folder("locked/b.png"), 40, 40, qRgb(1, 1, 1), "PNG");
     fs::permissions(folder("locked"), fs::perms::none);
     std::error_code error;
-    const bool readable = fs::directory_iterator(folder("locked"), error) != fs::directory_iterator();
+    const bool readable =
+        fs::directory_iterator(folder("locked"), error) != fs::directory_iterator();
     ASSERT_TRUE(choose("locked"));
     fs::permissions(folder("locked"), fs::perms::owner_all);
     if (readable) GTEST_SKIP() << "permissions do not apply to this user";
