@@ -116,7 +116,9 @@ TEST(CliPassword, NewPasswordsHaveEightToThirtyTwoBytes) {
         std::string error;
         EXPECT_EQ(cli_check_new_password(std::string(c.length, 'p'), &error), c.expected)
             << c.length << " bytes";
-        if (c.expected != 0) EXPECT_NE(error.find("8 to 32"), std::string::npos);
+        if (c.expected != 0) {
+            EXPECT_NE(error.find("8 to 32"), std::string::npos);
+        }
     }
 }
 

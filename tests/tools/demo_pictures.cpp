@@ -1,12 +1,10 @@
 #include "demo_pictures.h"
 
-#include <Magick++.h>
-
-#include <QImageWriter>
-#include <QString>
 #include <algorithm>
 #include <cmath>
-#include <mutex>
+#include <cstdio>
+
+#include "engine/codec.h"
 
 namespace lorvex::tools {
 namespace {
@@ -19,22 +17,21 @@ std::string lower_ending(const std::string& path) {
     return ending;
 }
 
-// Qt has no GIF writer; the picture library that the codec uses for GIF
-// output writes it.
-int write_gif(const QImage& image, const std::string& path, std::string* error) {
-    static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
-    QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    try {
-        Magick::Image out(static_cast<size_t>(rgba.width()), static_cast<size_t>(rgba.height()),
-                          "RGBA", Magick::CharPixel, rgba.constBits());
-        out.magick("GIF");
-        out.write(path);
-    } catch (const Magick::Exception& e) {
-        *error = "cannot write " + path + ": " + e.what();
-        return -1;
+// The codec's format number for a file ending, 0 when it writes no such file.
+int32_t format_of(const std::string& ending) {
+    struct Ending {
+        const char* ending;
+        int32_t format;
+    };
+    static const Ending endings[] = {
+        {"bmp", kFormatBmp}, {"gif", kFormatGif},  {"jpg", kFormatJpeg}, {"jpeg", kFormatJpeg},
+        {"png", kFormatPng}, {"ico", kFormatIco},  {"tif", kFormatTiff}, {"tiff", kFormatTiff},
+        {"ppm", kFormatPnm}, {"pnm", kFormatPnm}, {"tga", kFormatTga},  {"pcx", kFormatPcx},
+    };
+    for (const Ending& e : endings) {
+        if (ending == e.ending) return e.format;
     }
-    return 0;
+    return kFormatUnknown;
 }
 
 }  // namespace
@@ -74,22 +71,26 @@ QImage draw_demo_picture(int width, int height, int seed, bool alpha) {
 }
 
 int write_picture(const QImage& image, const std::string& path, std::string* error) {
-    const std::string ending = lower_ending(path);
-    if (ending == "gif") return write_gif(image, path, error);
-    QByteArray format;
-    if (ending == "jpg" || ending == "jpeg") {
-        format = "jpeg";
-    } else if (ending == "tif" || ending == "tiff") {
-        format = "tiff";
-    } else if (ending == "png" || ending == "bmp" || ending == "ppm" || ending == "ico") {
-        format = QByteArray::fromStdString(ending);
-    } else {
-        *error = "no writer for the ending '." + ending + "' of " + path;
+    const int32_t format = format_of(lower_ending(path));
+    if (format == kFormatUnknown || !codec_can_encode(format)) {
+        *error = "no encoder for the ending of " + path;
         return -1;
     }
-    QImageWriter writer(QString::fromStdString(path), format);
-    if (!writer.write(image)) {
-        *error = "cannot write " + path + ": " + writer.errorString().toStdString();
+    CodecImage picture;
+    picture.SetImage(image);
+    uint8_t* bytes = nullptr;
+    int32_t size = 0;
+    if (!picture.Encode(bytes, size, format)) {
+        *error = "the codec cannot encode " + path;
+        return -1;
+    }
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out != nullptr && std::fwrite(bytes, 1, static_cast<size_t>(size), out) ==
+                                    static_cast<size_t>(size);
+    if (out != nullptr && std::fclose(out) != 0) ok = false;
+    CodecImage::FreeMemory(bytes);
+    if (!ok) {
+        *error = "cannot write " + path;
         return -1;
     }
     return 0;
