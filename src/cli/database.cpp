@@ -8,12 +8,14 @@
 #include <map>
 #include <set>
 
-#include "browse/picture_type.h"
+#include "browse/picture_types.h"
 #include "endec_subsys/endec.h"
 #include "engine/codec.h"
 #include "engine/transfer.h"
+#include "store/records.h"
 #include "store/sql.h"
 #include "store/store.h"
+#include "store/tables.h"
 
 namespace lorvex {
 namespace {
@@ -24,7 +26,7 @@ constexpr int32_t kSlot = 0;
 constexpr int32_t kRowsPerQuery = 5000;
 // Opens a database to learn whether it is encrypted: a plain one opens with
 // any password, an encrypted one answers that the password is wrong.
-constexpr uint8_t kProbePassword[1] = {0};
+constexpr char kProbePassword[1] = {0};
 // Ids without a row are looked at only up to here: a damaged counter must
 // not turn a check into billions of lookups.
 constexpr int32_t kOrphanScanLimit = 1000000;
@@ -75,10 +77,10 @@ int cli_cipher_ids(const std::vector<std::string>& names, std::vector<uint32_t>*
 
 int cli_create_database(const std::string& path, const std::string& password,
                         const std::vector<uint32_t>& ids, std::string* error) {
-    static_cast<void>(store_init());
+    store_init();
     const bool plain = ids.empty();
     int r = store_create(path.c_str(), kSlot, plain ? 1 : 2,
-                         plain ? nullptr : reinterpret_cast<const uint8_t*>(password.data()),
+                         plain ? nullptr : password.data(),
                          plain ? 0 : static_cast<int32_t>(password.size()),
                          plain ? nullptr : ids.data(), static_cast<int32_t>(ids.size()), 0);
     if (r != 0) {
@@ -137,7 +139,7 @@ int CliDatabase::open(const std::string& path, const CliIo& io, std::string* err
                  "; check its permissions";
         return kExitNotDatabase;
     }
-    static_cast<void>(store_init());
+    store_init();
     int r = store_open(path.c_str(), kSlot, kProbePassword, sizeof kProbePassword);
     if (r == -3) {
         std::string password;
@@ -151,7 +153,7 @@ int CliDatabase::open(const std::string& path, const CliIo& io, std::string* err
                      "this one has " + std::to_string(password.size()) + "; nothing was changed";
             return kExitWrongPassword;
         }
-        r = store_open(path.c_str(), kSlot, reinterpret_cast<const uint8_t*>(password.data()),
+        r = store_open(path.c_str(), kSlot, password.data(),
                        static_cast<int32_t>(password.size()));
         if (r == -3) {
             *error = "wrong password for " + path + "; nothing was changed";
@@ -204,15 +206,31 @@ int CliDatabase::all_items(std::vector<item_record>* items) {
 int32_t CliDatabase::next_item_id() { return store_next_item_id(kSlot); }
 
 std::vector<std::string> CliDatabase::cipher_names() {
+    // The chain's ids are settings of the file; a second connection reads
+    // them through the store's own table layer.
     std::vector<std::string> names;
-    std::vector<uint32_t> ids;
-    if (store_cipher_ids(kSlot, &ids) != 0) return names;
+    SqlConnection connection;
+    try {
+        connection.open(path_.c_str());
+    } catch (const CppSQLite3Exception&) {
+        return {"(cipher list unreadable)"};
+    }
+    int32_t count = 0;
+    if (table_setting_read(&connection, kKeyCipherCount, &count) != 1 || count < 0 ||
+        count > kEndecMaxStages) {
+        return {"(cipher list unreadable)"};
+    }
     endec_registry registry{};
     static_cast<void>(endec_list(&registry));
-    for (uint32_t id : ids) {
+    for (int32_t n = 0; n < count; ++n) {
+        int32_t id = 0;
+        if (table_setting_read(&connection, kKeyCipherBase + n, &id) != 1) {
+            names.push_back("(unreadable)");
+            continue;
+        }
         std::string name = "unknown cipher " + std::to_string(id);
         for (int32_t k = 0; k < registry.count; ++k) {
-            if (registry.entries[k].id == id) name = registry.entries[k].name;
+            if (registry.entries[k].id == static_cast<uint32_t>(id)) name = registry.entries[k].name;
         }
         names.push_back(name);
     }
@@ -331,10 +349,10 @@ int CliDatabase::verify(const VerifyProgress& progress, std::vector<std::string>
         uint32_t thumb_length = 0;
         const bool has_thumb = store_get_thumbnail(kSlot, id, &thumb, &thumb_length) == 0;
         store_free_buffer(thumb);
-        key_record* name_record = store_get_record(kSlot, id);
+        blob_record* name_record = store_get_record(kSlot, id);
         const bool has_name = name_record != nullptr;
         const std::string name =
-            has_name ? record_name(name_record->bytes, name_record->length) : "";
+            has_name ? record_name(name_record->data, name_record->length) : "";
         store_free_record(name_record);
 
         if (item == nullptr) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <grp.h>
 #include <sys/wait.h>
@@ -53,8 +54,19 @@ ToolResult run_tool(const ToolRun& run) {
 
     int in_pipe[2], out_pipe[2], err_pipe[2];
     ToolResult result;
-    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
-        pipe2(err_pipe, O_CLOEXEC) != 0) {
+    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return result;
+    }
+    if (run.error_on_terminal) {
+        // err_pipe[0] is the terminal's master side, err_pipe[1] its slave.
+        if (openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "openpty: " << std::strerror(errno);
+            return result;
+        }
+        fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        fcntl(err_pipe[1], F_SETFD, FD_CLOEXEC);
+    } else if (pipe2(err_pipe, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return result;
     }

@@ -23,6 +23,9 @@ struct ToolRun {
     // When the tests run as root, the child drops to the user "nobody" so
     // that file permissions bind it as they bind a user.
     bool as_nobody = false;
+    // Standard error is a terminal (a pseudo-terminal the runner reads), as
+    // when a user watches the tool; standard output stays a pipe.
+    bool error_on_terminal = false;
 };
 
 // The path of the built tool.

@@ -228,6 +228,25 @@ TEST_F(ToolTest, FoldersAddTheirPicturesAndRecurseOnlyWhenAsked) {
     EXPECT_EQ(r.out, "2\t" + tree + "/a.gif\n3\t" + tree + "/deeper/b.bmp\n");
 }
 
+TEST_F(ToolTest, LongRunsShowAProgressLineOnATerminal) {
+    const std::string db = dir_.file("p.db");
+    EXPECT_EXIT_STATUS(run_with_input({"create", db}, ""), 0);
+    ToolRun run;
+    run.args = {"add", db, pictures_};
+    run.error_on_terminal = true;
+    ToolResult r = run_tool(run);
+    EXPECT_EXIT_STATUS(r, 0);
+    EXPECT_TRUE(contains(r.err, "  1/12  0%  " + picture(names_[0]))) << r.err;
+    EXPECT_TRUE(contains(r.err, "  12/12  91%  ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "\r\033[K"));
+    EXPECT_EQ(lines(r.out).size(), names_.size()) << "results stay on standard output";
+
+    run.args = {"verify", db};
+    r = run_tool(run);
+    EXPECT_EXIT_STATUS(r, 0);
+    EXPECT_TRUE(contains(r.err, "  12/12  91%  item 12")) << r.err;
+}
+
 TEST_F(ToolTest, DemonstrationDatabaseVerifiesWithTheReadmePassword) {
     const std::string readme = read_file(LORVEX_README);
     std::smatch m;
