@@ -194,7 +194,7 @@ int CliDatabase::all_items(std::vector<item_record>* items) {
         int32_t count = 0;
         query_result* rows = store_query_range(kSlot, low, INT32_MAX, kRowsPerQuery, &count);
         if (rows == nullptr) return -1;
-        for (int32_t k = 0; k < rows->count; ++k) items->push_back(rows->records[k]);
+        for (int32_t k = 0; k < rows->count; ++k) items->push_back(rows->items[k]);
         const int32_t got = rows->count;
         store_free_result(rows);
         if (got < kRowsPerQuery) return 0;
@@ -256,22 +256,29 @@ std::string CliDatabase::item_name(int32_t id) {
 }
 
 int CliDatabase::add_file(const std::string& file, int32_t* id, std::string* reason) {
-    return transfer_add_file(engine_.get(), kSlot, file.c_str(), id, reason);
+    transfer_result r = engine_add_file(engine_.get(), kSlot, file.c_str());
+    *id = r.item_id;
+    if (r.status == kTransferDone) return 0;
+    *reason = transfer_status_text(r.status);
+    return -1;
 }
 
 int CliDatabase::export_item(int32_t id, const std::string& dir, CliPolicy policy,
                              std::string* written, std::string* reason) {
-    return transfer_export_item(engine_.get(), kSlot, id, dir.c_str(),
-                                policy == CliPolicy::kRename ? kExportRename : kExportSkip,
-                                written, reason);
+    transfer_result r = engine_export_item(
+        kSlot, id, dir.c_str(), policy == CliPolicy::kRename ? kExportRename : kExportSkip);
+    *written = r.path;
+    if (r.status == kTransferDone) return 0;
+    if (r.status == kTransferSkipped) return 1;
+    *reason = transfer_status_text(r.status);
+    return -1;
 }
 
 int CliDatabase::delete_item(int32_t id, std::string* reason) {
-    if (ensure_indexed(id) != 0) {
-        *reason = "its row cannot be read";
-        return -1;
-    }
-    return transfer_delete_item(engine_.get(), kSlot, id, reason);
+    transfer_result r = engine_delete_item(engine_.get(), kSlot, id);
+    if (r.status == kTransferDone) return 0;
+    *reason = transfer_status_text(r.status);
+    return -1;
 }
 
 int CliDatabase::ensure_indexed(int32_t id) {
@@ -280,7 +287,7 @@ int CliDatabase::ensure_indexed(int32_t id) {
     int32_t count = 0;
     query_result* rows = store_query_range(kSlot, id, id, 1, &count);
     int r = -1;
-    if (rows != nullptr && rows->count == 1) r = engine_->engine_index_item(kSlot, rows->records[0]);
+    if (rows != nullptr && rows->count == 1) r = engine_->engine_index_item(kSlot, rows->items[0]);
     store_free_result(rows);
     return r;
 }

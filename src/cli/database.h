@@ -12,6 +12,7 @@
 
 #include "cli/cli.h"
 #include "cli/options.h"
+#include "cli/password.h"
 #include "engine/engine.h"
 #include "hub/message_hub.h"
 
