@@ -19,7 +19,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <memory>
 
 #include "cli/database.h"
@@ -121,12 +120,11 @@ int run_create(const CliIo& io, const CliCommand& c) {
         say(io, "%s", error.c_str());
         return kExitNotDatabase;
     }
-    std::vector<std::string> names;
-    for (const std::string& n : c.ciphers) names.push_back(n);
-    if (names.empty()) {
+    if (c.ciphers.empty()) {
         std::fprintf(io.out, "created %s (plain, no password)\n", c.db.c_str());
     } else {
-        std::fprintf(io.out, "created %s (ciphers: %s)\n", c.db.c_str(), join(names, ", ").c_str());
+        std::fprintf(io.out, "created %s (ciphers: %s)\n", c.db.c_str(),
+                     join(c.ciphers, ", ").c_str());
     }
     return kExitOk;
 }
@@ -293,11 +291,9 @@ int run_export(const CliIo& io, const CliCommand& c) {
         if (r == 0) {
             std::fprintf(io.out, "%d\t%s\n", ids[k], written.c_str());
         } else if (r == 1) {
-            say(io, "skipped item %d: %s exists in %s", ids[k], field(name).c_str(),
-                c.dir.c_str());
+            say(io, "skipped item %d: %s exists in %s", ids[k], field(name).c_str(), c.dir.c_str());
         } else {
-            say(io, "cannot export item %d (%s): %s", ids[k], field(name).c_str(),
-                reason.c_str());
+            say(io, "cannot export item %d (%s): %s", ids[k], field(name).c_str(), reason.c_str());
             ++failures;
         }
     }
@@ -342,7 +338,8 @@ int run_label(const CliIo& io, const CliCommand& c) {
     if (int s = open_or_explain(io, c.db, &db); s != kExitOk) return s;
     if (!c.label_add) {
         if (db.remove_label(kind, c.label) != 0) {
-            say(io, "%s has no %s named '%s' (names are case-sensitive); 'lorvex-db info' lists them",
+            say(io,
+                "%s has no %s named '%s' (names are case-sensitive); 'lorvex-db info' lists them",
                 c.db.c_str(), what, c.label.c_str());
             return kExitSomeFailed;
         }
@@ -374,7 +371,8 @@ int run_verify(const CliIo& io, const CliCommand& c) {
     {
         std::unique_ptr<ProgressLine> progress;
         auto show = [&](size_t done, size_t total, int32_t id) {
-            if (progress == nullptr) progress = std::make_unique<ProgressLine>(io.err, io.progress, total);
+            if (progress == nullptr)
+                progress = std::make_unique<ProgressLine>(io.err, io.progress, total);
             progress->show(done, "item " + std::to_string(id));
         };
         if (db.verify(show, &problems, &checked) != 0) {

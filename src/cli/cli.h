@@ -19,9 +19,9 @@ enum CliExit : int {
 };
 
 struct CliIo {
-    std::FILE* in = stdin;    // the password's line when password_env is null
-    std::FILE* out = stdout;  // results
-    std::FILE* err = stderr;  // messages and the progress line
+    std::FILE* in = stdin;               // the password's line when password_env is null
+    std::FILE* out = stdout;             // results
+    std::FILE* err = stderr;             // messages and the progress line
     const char* password_env = nullptr;  // LORVEX_PASSWORD, null when unset
     bool progress = false;               // err is a terminal: show progress lines
 };

@@ -45,7 +45,9 @@ bool cli_is_member(const item_record& item, label_kind kind, int32_t position) {
     return (words[position / 32] >> (position % 32) & 1u) != 0;
 }
 
-bool cli_is_picture_name(const std::string& path) { return image_type_of(path.c_str()) != 0; }
+bool cli_is_picture_name(const std::string& path) {
+    return image_type_of(path.c_str()) != 0;
+}
 
 int cli_cipher_ids(const std::vector<std::string>& names, std::vector<uint32_t>* ids,
                    std::string* error) {
@@ -79,8 +81,7 @@ int cli_create_database(const std::string& path, const std::string& password,
                         const std::vector<uint32_t>& ids, std::string* error) {
     store_init();
     const bool plain = ids.empty();
-    int r = store_create(path.c_str(), kSlot, plain ? 1 : 2,
-                         plain ? nullptr : password.data(),
+    int r = store_create(path.c_str(), kSlot, plain ? 1 : 2, plain ? nullptr : password.data(),
                          plain ? 0 : static_cast<int32_t>(password.size()),
                          plain ? nullptr : ids.data(), static_cast<int32_t>(ids.size()), 0);
     if (r != 0) {
@@ -127,10 +128,12 @@ int CliDatabase::open(const std::string& path, const CliIo& io, std::string* err
     }
     if (!store_is_database_file(path.c_str())) {
         if (access(path.c_str(), R_OK) != 0) {
-            *error = "cannot read " + path + ": " + std::strerror(errno) + "; check its permissions";
+            *error =
+                "cannot read " + path + ": " + std::strerror(errno) + "; check its permissions";
         } else {
-            *error = path + " is not a Lorvex private database (its first bytes are not "
-                            "QVDB_1116_Ver01)";
+            *error = path +
+                     " is not a Lorvex private database (its first bytes are not "
+                     "QVDB_1116_Ver01)";
         }
         return kExitNotDatabase;
     }
@@ -153,8 +156,7 @@ int CliDatabase::open(const std::string& path, const CliIo& io, std::string* err
                      "this one has " + std::to_string(password.size()) + "; nothing was changed";
             return kExitWrongPassword;
         }
-        r = store_open(path.c_str(), kSlot, password.data(),
-                       static_cast<int32_t>(password.size()));
+        r = store_open(path.c_str(), kSlot, password.data(), static_cast<int32_t>(password.size()));
         if (r == -3) {
             *error = "wrong password for " + path + "; nothing was changed";
             return kExitWrongPassword;
@@ -165,8 +167,9 @@ int CliDatabase::open(const std::string& path, const CliIo& io, std::string* err
         return kExitNotDatabase;
     }
     if (r != 0) {
-        *error = path + " cannot be opened: it is damaged or uses a cipher this program does "
-                        "not know";
+        *error = path +
+                 " cannot be opened: it is damaged or uses a cipher this program does "
+                 "not know";
         return kExitNotDatabase;
     }
     open_ = true;
@@ -203,7 +206,9 @@ int CliDatabase::all_items(std::vector<item_record>* items) {
     }
 }
 
-int32_t CliDatabase::next_item_id() { return store_next_item_id(kSlot); }
+int32_t CliDatabase::next_item_id() {
+    return store_next_item_id(kSlot);
+}
 
 std::vector<std::string> CliDatabase::cipher_names() {
     // The chain's ids are settings of the file; a second connection reads
@@ -230,7 +235,8 @@ std::vector<std::string> CliDatabase::cipher_names() {
         }
         std::string name = "unknown cipher " + std::to_string(id);
         for (int32_t k = 0; k < registry.count; ++k) {
-            if (registry.entries[k].id == static_cast<uint32_t>(id)) name = registry.entries[k].name;
+            if (registry.entries[k].id == static_cast<uint32_t>(id))
+                name = registry.entries[k].name;
         }
         names.push_back(name);
     }

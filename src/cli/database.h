@@ -31,8 +31,8 @@ struct CliLabel {
 
 // Cipher names to registry ids, in the order given. -1 and *error naming
 // the unknown name and the choices.
-[[nodiscard]] int cli_cipher_ids(const std::vector<std::string>& names,
-                                 std::vector<uint32_t>* ids, std::string* error);
+[[nodiscard]] int cli_cipher_ids(const std::vector<std::string>& names, std::vector<uint32_t>* ids,
+                                 std::string* error);
 
 // Makes a new database (plain when ids is empty) and closes it again. -1
 // and *error when it cannot be made; a file the attempt left is removed.
@@ -40,7 +40,7 @@ struct CliLabel {
                                       const std::vector<uint32_t>& ids, std::string* error);
 
 class CliDatabase {
-public:
+  public:
     CliDatabase();
     ~CliDatabase();
     CliDatabase(const CliDatabase&) = delete;
@@ -88,7 +88,7 @@ public:
     [[nodiscard]] int verify(const VerifyProgress& progress, std::vector<std::string>* problems,
                              size_t* checked);
 
-private:
+  private:
     // Makes sure the engine holds the item's record, loading it from the
     // store when it lies beyond what the engine loaded. 0 or -1.
     int ensure_indexed(int32_t id);

@@ -263,8 +263,8 @@ int cli_parse(const std::vector<std::string>& args, CliCommand* command, std::st
             command->ciphers.push_back(value);
         } else if (arg == "--ids") {
             if (cli_parse_id_list(value, &command->ids) != 0) {
-                return fail(error, "--ids '" + value +
-                                       "' is not a list of item ids such as 1,4,7-9" + see);
+                return fail(
+                    error, "--ids '" + value + "' is not a list of item ids such as 1,4,7-9" + see);
             }
             ids_given = true;
         } else if (arg == "--policy") {
@@ -284,7 +284,8 @@ int cli_parse(const std::vector<std::string>& args, CliCommand* command, std::st
     std::vector<std::string> rest(positional.begin() + 1, positional.end());
 
     auto take_ids = [&](size_t from) -> int {
-        if (from >= rest.size()) return fail(error, verb_name + " needs at least one item id" + see);
+        if (from >= rest.size())
+            return fail(error, verb_name + " needs at least one item id" + see);
         for (size_t k = from; k < rest.size(); ++k) {
             int32_t id = parse_id(rest[k]);
             if (id == 0) {
@@ -322,8 +323,8 @@ int cli_parse(const std::vector<std::string>& args, CliCommand* command, std::st
             if (rest.empty()) return fail(error, "rate needs a star value and item ids" + see);
             const std::string& s = rest[0];
             if (s.size() != 1 || s[0] < '0' || s[0] > '5') {
-                return fail(error, "the star value must be a whole number from 0 to 5, not '" + s +
-                                       "'");
+                return fail(error,
+                            "the star value must be a whole number from 0 to 5, not '" + s + "'");
             }
             command->stars = s[0] - '0';
             return take_ids(1);

@@ -28,18 +28,18 @@ enum class CliPolicy { kRename, kSkip };
 
 struct CliCommand {
     CliVerb verb = CliVerb::kNone;
-    bool help = false;             // --help: print the help of verb (or of the tool)
-    std::string db;                // the database file
+    bool help = false;                 // --help: print the help of verb (or of the tool)
+    std::string db;                    // the database file
     std::vector<std::string> ciphers;  // create: cipher names in chain order
-    std::vector<std::string> paths;  // add: files and folders
-    bool recursive = false;          // add: descend into sub-folders
-    std::string dir;                 // export: the target folder
-    bool all_ids = true;             // export: no --ids given
-    std::vector<int32_t> ids;        // export, delete, rate, class, album
+    std::vector<std::string> paths;    // add: files and folders
+    bool recursive = false;            // add: descend into sub-folders
+    std::string dir;                   // export: the target folder
+    bool all_ids = true;               // export: no --ids given
+    std::vector<int32_t> ids;          // export, delete, rate, class, album
     CliPolicy policy = CliPolicy::kRename;
-    int32_t stars = 0;          // rate
-    bool label_add = false;     // class, album: add (true) or remove (false)
-    std::string label;          // class, album: the name
+    int32_t stars = 0;       // rate
+    bool label_add = false;  // class, album: add (true) or remove (false)
+    std::string label;       // class, album: the name
 };
 
 // Parses args (without the program name). 0 and *command filled, or -1 and

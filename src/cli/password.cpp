@@ -5,8 +5,7 @@
 
 namespace lorvex {
 
-int cli_read_password(const char* env, std::FILE* in, std::FILE* prompt_to,
-                      std::string* password) {
+int cli_read_password(const char* env, std::FILE* in, std::FILE* prompt_to, std::string* password) {
     password->clear();
     if (env != nullptr) {
         *password = env;

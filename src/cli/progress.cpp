@@ -17,10 +17,11 @@ size_t terminal_width(std::FILE* out) {
 ProgressLine::ProgressLine(std::FILE* out, bool enabled, size_t total)
     : out_(out), enabled_(enabled && out != nullptr), total_(total) {}
 
-ProgressLine::~ProgressLine() { clear(); }
+ProgressLine::~ProgressLine() {
+    clear();
+}
 
-std::string ProgressLine::format(size_t done, size_t total, const std::string& name,
-                                 size_t width) {
+std::string ProgressLine::format(size_t done, size_t total, const std::string& name, size_t width) {
     const size_t percent = total == 0 ? 100 : done * 100 / total;
     std::string line = std::to_string(done + (done < total ? 1 : 0));
     line = "  " + line + "/" + std::to_string(total) + "  " + std::to_string(percent) + "%  ";

@@ -10,7 +10,7 @@
 namespace lorvex {
 
 class ProgressLine {
-public:
+  public:
     // Shows nothing unless enabled (callers pass whether out is a terminal).
     ProgressLine(std::FILE* out, bool enabled, size_t total);
     ~ProgressLine();
@@ -26,7 +26,7 @@ public:
     // the name is cut from the front to keep the line within width columns.
     static std::string format(size_t done, size_t total, const std::string& name, size_t width);
 
-private:
+  private:
     std::FILE* out_;
     bool enabled_;
     size_t total_;

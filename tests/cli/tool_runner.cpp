@@ -1,11 +1,11 @@
 #include "tool_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,11 +28,15 @@ void check_no_password_in(const std::vector<std::string>& args, const std::strin
     }
 }
 
-std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string first_line(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 }  // namespace
 
-const char* tool_path() { return LORVEX_DB_TOOL; }
+const char* tool_path() {
+    return LORVEX_DB_TOOL;
+}
 
 ToolResult run_tool(const ToolRun& run) {
     if (run.has_password) check_no_password_in(run.args, run.password);

@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
 #include "demo_pictures.h"
+#include "store/store.h"
 #include "support/temp_dir.h"
 #include "tool_runner.h"
 
@@ -34,18 +36,21 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
-std::vector<std::string> lines(const std::string& text) { return split(text, '\n'); }
+std::vector<std::string> lines(const std::string& text) {
+    return split(text, '\n');
+}
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-#define EXPECT_EXIT_STATUS(result, expected)                                             \
-    EXPECT_EQ((result).status, (expected)) << "stdout:\n" << (result).out << "stderr:\n" \
+#define EXPECT_EXIT_STATUS(result, expected)                              \
+    EXPECT_EQ((result).status, (expected)) << "stdout:\n"                 \
+                                           << (result).out << "stderr:\n" \
                                            << (result).err
 
 class ToolTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         pictures_ = dir_.file("pictures");
         std::filesystem::create_directories(pictures_);
@@ -57,10 +62,10 @@ protected:
     // A database holding the dozen pictures, ids 1 to 12 in name order.
     std::string filled_database(const std::string& name, bool encrypted) {
         const std::string db = dir_.file(name);
-        ToolResult r = encrypted ? run_with_env({"create", db, "--cipher", "rijndael",
-                                                 "--cipher", "twofish"},
-                                                kPassword)
-                                 : run_with_input({"create", db}, "");
+        ToolResult r =
+            encrypted ? run_with_env({"create", db, "--cipher", "rijndael", "--cipher", "twofish"},
+                                     kPassword)
+                      : run_with_input({"create", db}, "");
         EXPECT_EXIT_STATUS(r, 0);
         r = run_with_env({"add", db, pictures_}, kPassword);
         EXPECT_EXIT_STATUS(r, 0);
@@ -211,6 +216,63 @@ TEST_F(ToolTest, ExportPoliciesRenameOrSkipExistingNames) {
               before);
 }
 
+TEST_F(ToolTest, ClassesAndAlbumsAreJoinedByNameAndRemovedFromEveryItem) {
+    const std::string db = filled_database("p.db", false);
+    ToolResult r = run_with_input({"class", db, "add", "Family", "1", "2"}, "");
+    EXPECT_EXIT_STATUS(r, 0);
+    EXPECT_EQ(r.out, "created class Family\n");
+    r = run_with_input({"class", db, "add", "Family", "3"}, "");
+    EXPECT_EQ(r.out, "") << "joining an existing class creates nothing";
+    EXPECT_EXIT_STATUS(run_with_input({"class", db, "add", "Fam", "4"}, ""), 0);
+    EXPECT_EXIT_STATUS(run_with_input({"album", db, "add", "Family", "5"}, ""), 0);
+    r = run_with_input({"info", db}, "");
+    EXPECT_TRUE(contains(r.out, "classes:\t2\n  Family\t3\n  Fam\t1\n")) << r.out;
+
+    EXPECT_EXIT_STATUS(run_with_input({"class", db, "remove", "Fam"}, ""), 0);
+    r = run_with_input({"info", db}, "");
+    EXPECT_TRUE(contains(r.out, "classes:\t1\n  Family\t3\n")) << "Fam only: " << r.out;
+    EXPECT_TRUE(contains(r.out, "albums:\t1\n  Family\t1\n")) << "albums are apart";
+    EXPECT_EXIT_STATUS(run_with_input({"class", db, "remove", "Family"}, ""), 0);
+    r = run_with_input({"list", db}, "");
+    for (const std::string& row : lines(r.out)) {
+        std::vector<std::string> f = split(row, '\t');
+        f.resize(8);
+        EXPECT_EQ(f[6], "") << row;
+    }
+}
+
+TEST_F(ToolTest, VerifyNamesEveryDamagedItem) {
+    const std::string db = filled_database("e.db", true);
+    // Damage the file behind the tool's back, through the store.
+    store_init();
+    ASSERT_EQ(store_open(db.c_str(), 7, kPassword, static_cast<int32_t>(strlen(kPassword))), 0);
+    EXPECT_EQ(store_delete_thumbnail(7, 2), 0);
+    EXPECT_EQ(store_delete_data(7, 3), 0);
+    EXPECT_EQ(store_delete_data(7, 4), 0);
+    EXPECT_EQ(store_delete_data(7, 6), 0);
+    std::vector<uint8_t> garbage(200000);
+    for (size_t k = 0; k < garbage.size(); ++k) garbage[k] = static_cast<uint8_t>(k * 7);
+    blob_record junk[2] = {{4, garbage.data(), 200000}, {6, garbage.data(), 300}};
+    EXPECT_EQ(store_put_data(7, junk, 2), 0);
+    EXPECT_EQ(store_delete_item(7, 5), 0);  // leaves its data, thumbnail and name
+    EXPECT_EQ(store_close(7), 0);
+
+    ToolResult r = run_with_env({"verify", db}, kPassword);
+    EXPECT_EXIT_STATUS(r, 1);
+    for (const char* problem : {
+             "item 2: thumbnail missing or cannot be deciphered",
+             "item 3: picture data missing or cannot be deciphered",
+             "item 4: picture data of fern.tif does not decode",
+             "item 6: recorded size 13155 does not fit the 320 stored bytes",
+             "item 5: picture data without an item row",
+             "item 5: thumbnail without an item row",
+             "item 5: name without an item row",
+             "11 items checked, 7 problems",
+         }) {
+        EXPECT_TRUE(contains(r.out, problem)) << problem << " in:\n" << r.out;
+    }
+}
+
 TEST_F(ToolTest, FoldersAddTheirPicturesAndRecurseOnlyWhenAsked) {
     const std::string db = dir_.file("p.db");
     EXPECT_EXIT_STATUS(run_with_input({"create", db}, ""), 0);
@@ -332,10 +394,14 @@ TEST_F(ToolTest, CreateRefusesBadCiphersAndPasswordsWithoutLeavingAFile) {
         const char* reason;
     };
     const Case cases[] = {
-        {{"--cipher", "blowfish"}, kPassword, "unknown cipher 'blowfish'; choose from rijndael, "
-                                              "camellia, twofish",
+        {{"--cipher", "blowfish"},
+         kPassword,
+         "unknown cipher 'blowfish'; choose from rijndael, "
+         "camellia, twofish",
          "unknown cipher"},
-        {{"--cipher", "rijndael"}, "short", "has 5 characters; a new database needs 8 to 32",
+        {{"--cipher", "rijndael"},
+         "short",
+         "has 5 characters; a new database needs 8 to 32",
          "password too short"},
         {{"--cipher", "twofish"}, std::string(33, 'p'), "8 to 32", "password too long"},
     };

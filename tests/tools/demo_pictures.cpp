@@ -24,8 +24,8 @@ int32_t format_of(const std::string& ending) {
         int32_t format;
     };
     static const Ending endings[] = {
-        {"bmp", kFormatBmp}, {"gif", kFormatGif},  {"jpg", kFormatJpeg}, {"jpeg", kFormatJpeg},
-        {"png", kFormatPng}, {"ico", kFormatIco},  {"tif", kFormatTiff}, {"tiff", kFormatTiff},
+        {"bmp", kFormatBmp}, {"gif", kFormatGif}, {"jpg", kFormatJpeg}, {"jpeg", kFormatJpeg},
+        {"png", kFormatPng}, {"ico", kFormatIco}, {"tif", kFormatTiff}, {"tiff", kFormatTiff},
         {"ppm", kFormatPnm}, {"pnm", kFormatPnm}, {"tga", kFormatTga},  {"pcx", kFormatPcx},
     };
     for (const Ending& e : endings) {
@@ -38,12 +38,10 @@ int32_t format_of(const std::string& ending) {
 
 const std::vector<DemoPicture>& demo_picture_list() {
     static const std::vector<DemoPicture> list = {
-        {"comet.gif", 160, 160, 1},   {"dunes.bmp", 200, 150, 2},
-        {"ember.ppm", 180, 180, 3},   {"fern.tif", 300, 200, 4},
-        {"glacier.tiff", 220, 330, 5}, {"harbour.jpg", 400, 300, 6},
-        {"lantern.png", 200, 260, 7}, {"meadow.png", 300, 300, 8},
-        {"orbit.ico", 64, 64, 9},     {"pebbles.gif", 240, 180, 10},
-        {"sunrise.jpeg", 320, 240, 11}, {"tiles.bmp", 256, 192, 12},
+        {"comet.gif", 160, 160, 1},    {"dunes.bmp", 200, 150, 2},     {"ember.ppm", 180, 180, 3},
+        {"fern.tif", 300, 200, 4},     {"glacier.tiff", 220, 330, 5},  {"harbour.jpg", 400, 300, 6},
+        {"lantern.png", 200, 260, 7},  {"meadow.png", 300, 300, 8},    {"orbit.ico", 64, 64, 9},
+        {"pebbles.gif", 240, 180, 10}, {"sunrise.jpeg", 320, 240, 11}, {"tiles.bmp", 256, 192, 12},
     };
     return list;
 }
@@ -85,8 +83,8 @@ int write_picture(const QImage& image, const std::string& path, std::string* err
         return -1;
     }
     std::FILE* out = std::fopen(path.c_str(), "wb");
-    bool ok = out != nullptr && std::fwrite(bytes, 1, static_cast<size_t>(size), out) ==
-                                    static_cast<size_t>(size);
+    bool ok = out != nullptr &&
+              std::fwrite(bytes, 1, static_cast<size_t>(size), out) == static_cast<size_t>(size);
     if (out != nullptr && std::fclose(out) != 0) ok = false;
     CodecImage::FreeMemory(bytes);
     if (!ok) {
