@@ -5,7 +5,7 @@
 // entries built before it are kept (count shrinks to them), so the view
 // never reaches an entry that was not filled in.
 //
-// Sorting: both quicksorts below follow their steps exactly, because the
+// Sorting: both quicksorts below give exactly the order of their steps, as the
 // order of equal keys is part of the list's behaviour (a library sort, or a
 // stable one, orders ties differently). Each recurses into its smaller part
 // and loops on the larger one; the two parts are disjoint and no step reads
@@ -13,6 +13,15 @@
 // pivot, which is not smaller than anything before it), so the result is the
 // same as sorting the left part first while the stack stays shallow even
 // for the already ordered names the scan delivers.
+//
+// The name quicksort takes the first name of a range as its pivot, which
+// goes quadratic on the runs of ordered names a real folder gives (several
+// name patterns, each in order). Only equal names make its steps matter: a
+// range of distinct names has exactly one sorted order, whatever the
+// algorithm, and the steps never move anything outside their range. So
+// names with a twin (the same lower-case name, from spellings such as A.JPG
+// and a.jpg) are marked once, and a range that holds no marked name is
+// sorted with the library sort; ranges with twins take the steps.
 //
 // Invariant: the sorted count is the length of the sorted view, and current
 // is 0 whenever the view is empty.
@@ -42,9 +51,23 @@ struct FolderList::State {
 
 namespace {
 
+bool name_less(const FolderEntry* a, const FolderEntry* b) {
+    return std::strcmp(a->name, b->name) < 0;
+}
+
 // Sorts names[lo..hi] and entries[lo..hi] together; n is the array length.
-void name_quicksort(const char** names, FolderEntry** entries, int n, int lo, int hi) {
+// twin[e] tells whether entry e (index into base) shares its name.
+void name_quicksort(const char** names, FolderEntry** entries, int n, int lo, int hi,
+                    const FolderEntry* base, const std::vector<uint8_t>& twin) {
     while (lo < hi) {
+        int k = lo;
+        while (k <= hi && twin[entries[k] - base] == 0) ++k;
+        if (k > hi) {
+            std::sort(entries + lo, entries + hi + 1, name_less);
+            for (int m = lo; m <= hi; ++m) names[m] = entries[m]->name;
+            return;
+        }
+
         char pivot[kMaxPath];
         std::memcpy(pivot, names[lo], kMaxPath);
         int i = lo;
@@ -62,10 +85,10 @@ void name_quicksort(const char** names, FolderEntry** entries, int n, int lo, in
         std::swap(names[lo], names[j]);
         std::swap(entries[lo], entries[j]);
         if (j - lo < hi - j) {
-            name_quicksort(names, entries, n, lo, j - 1);
+            name_quicksort(names, entries, n, lo, j - 1, base, twin);
             lo = j + 1;
         } else {
-            name_quicksort(names, entries, n, j + 1, hi);
+            name_quicksort(names, entries, n, j + 1, hi, base, twin);
             hi = j - 1;
         }
     }
@@ -230,7 +253,23 @@ void FolderList::SortByName() {
         names[i] = s.entries[i].name;
         entries[i] = &s.entries[i];
     }
-    if (n > 0) name_quicksort(names.data(), entries.data(), n, 0, n - 1);
+    if (n > 0) {
+        std::vector<FolderEntry*> by_name(entries);
+        std::sort(by_name.begin(), by_name.end(), name_less);
+        std::vector<uint8_t> twin(n, 0);
+        const FolderEntry* base = s.entries.data();
+        for (int i = 1; i < n; ++i) {
+            if (std::strcmp(by_name[i - 1]->name, by_name[i]->name) == 0) {
+                twin[by_name[i - 1] - base] = 1;
+                twin[by_name[i] - base] = 1;
+            }
+        }
+        if (std::find(twin.begin(), twin.end(), 1) == twin.end()) {
+            entries.swap(by_name);  // all names distinct: the one sorted order
+        } else {
+            name_quicksort(names.data(), entries.data(), n, 0, n - 1, base, twin);
+        }
+    }
     s.current = 0;
     s.sorted.resize(n);
     for (int i = 0; i < n; ++i) {

@@ -20,7 +20,10 @@ class DocWindows {
 
     // Switches the main area to the thumbnail grid: hides the picture view,
     // shows the grid, makes it the active view and sets the workspace's
-    // pictureShown to 0. Called only while the picture view is shown.
+    // pictureShown to 0. Called only while the picture view is shown. The
+    // two Show calls send no message: the document announces its own
+    // switches with MSG_VIEW_SWITCHED before it calls them, as the views do
+    // on their double-clicks.
     virtual void ShowThumbnailView() = 0;
 
     // Switches the main area to the picture view. The implementation first

@@ -42,6 +42,8 @@ class PreloaderThread {
     // in progress is finished first; nothing after it is started.
     void stop();
     bool running() const { return running_.load(); }
+    // True from stop until the next start.
+    bool stop_requested() const { return stop_.load(); }
 
     // Posts request (the latest one wins) and wakes the thread. -1 when
     // request is null.

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "hub/message_hub.h"
+#include "hub/messages.h"
 #include "shell/doc_windows.h"
 #include "shell/picture_cache.h"
 #include "shell/preloader.h"
@@ -152,6 +153,11 @@ class CQuilletDoc {
     int32_t folder_view() const { return folder_view_; }
     int32_t database_view() const { return database_view_; }
 
+    // The last request handed to the preloader and how many were handed
+    // over so far (for inspection).
+    const PreloadRequest& last_posted() const { return last_posted_; }
+    int32_t requests_posted() const { return requests_posted_; }
+
     // Hub entry: MSG_LIST_READY, MSG_PANEL_PAGE, MSG_DB_OPEN, MSG_DB_CLOSE.
     void OnMessage(uint32_t code, void* record);
 
@@ -164,6 +170,9 @@ class CQuilletDoc {
     // Posts a request for the current position with the given neighbours.
     void RequestPicture(const int* neighbours, int neighbour_count);
     void AfterZoomChange();
+    // Switch the visible view, announcing it with MSG_VIEW_SWITCHED first.
+    void ShowThumbnails();
+    void ShowPicture();
     int LastPositionOf() const;
 
     MessageHub* hub_;
@@ -181,6 +190,9 @@ class CQuilletDoc {
     int32_t last_height_ = 0;
     int32_t edit_mode_ = kEditFilter;
     std::string title_;
+
+    PreloadRequest last_posted_;
+    int32_t requests_posted_ = 0;
 
     RequestMailbox mailbox_;
     PictureCache cache_;

@@ -82,25 +82,6 @@ TEST(ScanFolder, RefusesPathsOfTwoHundredSixtyCharactersOrMore) {
     EXPECT_EQ(rec.listed.size(), 1u);
 }
 
-TEST(ScanFolder, MoreThanFiveThousandPicturesSendsNothingAndSaysSo) {
-    TempDir dir;
-    for (int i = 0; i < 5000; ++i) dir.write("p" + std::to_string(i) + ".jpg", "");
-    dir.write("extra.txt", "");  // not a picture: does not count
-    MessageHub hub;
-    Recorder rec(&hub);
-    EXPECT_EQ(ScanFolder(dir.path().c_str(), &hub), ScanOutcome::kListed);
-    ASSERT_EQ(rec.listed.size(), 1u);
-    EXPECT_EQ(rec.listed[0].count, 5000);
-    EXPECT_STREQ(scan_outcome_text(last_scan_outcome()), "");
-
-    dir.write("p5000.png", "");
-    EXPECT_EQ(ScanFolder(dir.path().c_str(), &hub), ScanOutcome::kTooManyPictures);
-    EXPECT_EQ(rec.listed.size(), 1u);
-    EXPECT_EQ(last_scan_outcome(), ScanOutcome::kTooManyPictures);
-    EXPECT_STREQ(scan_outcome_text(last_scan_outcome()),
-                 "More than 5000 pictures: folder not listed");
-}
-
 TEST(ScanFolder, WithoutAHubSendsThroughTheApplicationHub) {
     TempDir dir;
     dir.write("a.jpg", "x");

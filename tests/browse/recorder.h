@@ -38,9 +38,11 @@ class Recorder : public MessageReceiver {
             ListedCopy copy;
             copy.count = r->count;
             copy.folder = r->folder;
-            for (int i = 0; i < r->count; ++i) {
+            const bool readable = r->names != nullptr && r->formats != nullptr;
+            for (int i = 0; readable && i < r->count; ++i) {
                 copy.names.emplace_back(r->names[i]);
-                copy.disk_names.emplace_back(r->disk_names[i]);
+                copy.disk_names.emplace_back(r->disk_names != nullptr ? r->disk_names[i]
+                                                                      : r->names[i]);
                 copy.formats.push_back(r->formats[i]);
             }
             listed.push_back(copy);

@@ -185,6 +185,19 @@ TEST(Codec, EmfIsReportedAsUnsupported) {
     EXPECT_STREQ(picture.GetLastError(), "EMF pictures are not supported");
 }
 
+TEST(Codec, MetafilesDecode) {
+    const std::string wmf = testing::wmf_two_halves();
+    CodecImage picture;
+    ASSERT_TRUE(picture.Decode(reinterpret_cast<const uint8_t*>(wmf.data()),
+                               static_cast<uint32_t>(wmf.size()), kFormatWmf))
+        << picture.GetLastError();
+    ASSERT_GT(picture.GetWidth(), 10);
+    const QRgb left = picture.GetImage().pixel(picture.GetWidth() / 4, picture.GetHeight() / 2);
+    EXPECT_EQ(qAlpha(left), 255);
+    EXPECT_LT(qGray(left), 40);
+    EXPECT_GT(grey_at(picture, picture.GetWidth() * 7 / 8, picture.GetHeight() / 2), 215);
+}
+
 TEST(Codec, MissingFileFailsWithReason) {
     lorvex::testing::TempDir dir;
     CodecImage picture;
