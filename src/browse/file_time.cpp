@@ -9,7 +9,8 @@ namespace lorvex {
 namespace {
 
 // statx where the kernel has it; its birth time is used only when the file
-// system filled it in. Kernels without statx fall back to fstatat.
+// system filled it in. Kernels without statx, and sandboxes that refuse the
+// call (EPERM), fall back to fstatat.
 int status_of(int dir_fd, const char* name, int flags, FileStatus* status) {
     if (name == nullptr || status == nullptr) return -1;
     struct statx sx {};
@@ -21,7 +22,7 @@ int status_of(int dir_fd, const char* name, int flags, FileStatus* status) {
             (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
         return 0;
     }
-    if (errno != ENOSYS) return -1;
+    if (errno != ENOSYS && errno != EPERM) return -1;
     struct stat st {};
     if (fstatat(dir_fd, name, &st, flags) != 0) return -1;
     status->size = static_cast<int64_t>(st.st_size);

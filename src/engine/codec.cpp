@@ -18,6 +18,7 @@
 #include <QByteArray>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QLoggingCategory>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -95,7 +96,12 @@ bool is_emf(const uint8_t* data, uint32_t length) {
 
 void ensure_qt_limits() {
     static std::once_flag once;
-    std::call_once(once, [] { QImageReader::setAllocationLimit(kQtAllocationLimitMb); });
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(kQtAllocationLimitMb);
+        // Decoder complaints about damaged files reach the caller through
+        // GetLastError; the program logs nothing.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
+    });
 }
 
 bool size_allowed(int64_t width, int64_t height) {

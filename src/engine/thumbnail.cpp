@@ -8,8 +8,12 @@
 #include <gcrypt.h>
 
 #include <cstring>
+#include <string>
 
+#include "browse/file_time.h"
+#include "browse/picture_types.h"
 #include "endec_subsys/endec.h"
+#include "store/store.h"
 
 namespace lorvex {
 namespace {
@@ -107,6 +111,93 @@ void thumb_cache_key(const char* path, int64_t created, int64_t size, uint32_t k
     uint8_t digest[16];
     gcry_md_hash_buffer(GCRY_MD_MD5, digest, buffer, path_length + 8);
     std::memcpy(key, digest, 16);
+}
+
+int thumb_store_db(int32_t slot, int32_t item_id, const uint8_t* blob, uint32_t blob_length,
+                   int32_t size, int32_t date, item_record* out) {
+    if (!blob || blob_length == 0 || !out || size <= 0) return -1;
+    const blob_record record{item_id, const_cast<uint8_t*>(blob), blob_length};
+    if (store_put_thumbnail(slot, &record, 1) != 0) return -1;
+    const uint32_t zero[4] = {0, 0, 0, 0};
+    if (store_insert_item(slot, item_id, zero, 4, size, date, 0, 0, zero, 4, zero, 4) != 0) {
+        return -1;
+    }
+    std::memset(out, 0, sizeof(*out));
+    out->id = item_id;
+    out->size = size;
+    out->date = date;
+    return 0;
+}
+
+int make_db_thumbnail(int32_t slot, int32_t item_id, const char* path, int32_t size, int32_t date,
+                      item_record* out) {
+    if (!path || !out) return -1;
+    const int32_t type = image_type_of(path);
+    if (type == kFormatUnknown) return -1;
+    CodecImage thumbnail;
+    ThumbFit fit;
+    if (!thumb_make_from_file(path, type, &thumbnail, &fit)) return -1;
+    uint8_t* blob = nullptr;
+    int32_t blob_length = 0;
+    if (!thumb_encode(&thumbnail, type, &blob, &blob_length)) return -1;
+    StoreTransaction transaction(slot);
+    int result = -1;
+    if (transaction.active() &&
+        thumb_store_db(slot, item_id, blob, static_cast<uint32_t>(blob_length), size, date, out) ==
+            0) {
+        result = transaction.commit();
+    }
+    CodecImage::FreeMemory(blob);
+    return result;
+}
+
+bool thumb_db_item(const uint8_t* blob, uint32_t blob_length, const uint8_t* name_record,
+                   uint32_t name_length, CodecImage* out, ThumbFit* fit) {
+    if (!blob || !name_record || name_length == 0) return false;
+    // The name ends at its first NUL, or at the end of the record.
+    const std::string name(reinterpret_cast<const char*>(name_record),
+                           strnlen(reinterpret_cast<const char*>(name_record), name_length));
+    return thumb_from_blob(blob, blob_length, image_type_of(name.c_str()), out, fit);
+}
+
+int thumb_folder_file(SqlConnection* cache, const char* folder, const char* name, CodecImage* out,
+                      ThumbFit* fit) {
+    if (!folder || !name || !out || !fit) return kThumbPassedOver;
+    const std::string path = std::string(folder) + "/" + name;
+    if (path.size() >= kThumbPathSize) return kThumbPassedOver;
+    FileStatus status;
+    if (file_status(path.c_str(), &status) != 0) status = FileStatus{};
+    uint32_t key[4];
+    thumb_cache_key(path.c_str(), status.created, status.size, key);
+
+    thumb_lookup* found = thumbcache_lookup(cache, key);
+    if (!found) return kThumbRunEnds;
+    const int32_t rows = found->count;
+    const int32_t type = image_type_of(name);
+    if (rows == 1) {
+        const bool ok = thumb_from_blob(
+            found->entry.thumb, static_cast<uint32_t>(found->entry.thumb_length), type, out, fit);
+        thumbcache_free(found);
+        return ok ? kThumbReady : kThumbPassedOver;
+    }
+    thumbcache_free(found);
+    if (rows != 0) return kThumbRunEnds;
+
+    if (!thumb_make_from_file(path.c_str(), type, out, fit)) return kThumbPassedOver;
+    uint8_t* blob = nullptr;
+    int32_t blob_length = 0;
+    if (thumb_encode(out, type, &blob, &blob_length)) {
+        thumb_entry entry{};
+        std::memcpy(entry.key, key, sizeof key);
+        entry.thumb_length = blob_length;
+        entry.file_time = static_cast<int32_t>(status.created);
+        entry.path_length = static_cast<int32_t>(path.size());
+        std::memcpy(entry.path, path.data(), path.size());
+        entry.thumb = blob;
+        (void)thumbcache_insert(cache, &entry, 1);
+        CodecImage::FreeMemory(blob);
+    }
+    return kThumbReady;
 }
 
 }  // namespace lorvex

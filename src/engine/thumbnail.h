@@ -9,6 +9,8 @@
 #include <cstdint>
 
 #include "engine/codec.h"
+#include "store/records.h"
+#include "store/sql.h"
 
 namespace lorvex {
 
@@ -70,5 +72,44 @@ void thumb_preshrink_size(int32_t width, int32_t height, int32_t* out_width, int
 // 32-bit words in digest byte order. All zero when the path is null or
 // its length + 8 reaches 272.
 void thumb_cache_key(const char* path, int64_t created, int64_t size, uint32_t key[4]);
+
+// ---- Database items -----------------------------------------------------------
+
+// Stores blob as item_id's thumbnail in database slot and inserts the item's
+// row (four zero words, size, date, star 0, hits 0, no class, no album);
+// *out receives the row (every other byte zero). Run it inside a
+// StoreTransaction when the caller stores the other pieces too. 0 or -1.
+[[nodiscard]] int thumb_store_db(int32_t slot, int32_t item_id, const uint8_t* blob,
+                                 uint32_t blob_length, int32_t size, int32_t date,
+                                 item_record* out);
+
+// Makes the thumbnail of the file at path (typed by its name), stores it and
+// the item's row as thumb_store_db does, both in one transaction. -1 when
+// the type is 0, the file does not decode, or a store step fails; nothing is
+// stored then.
+[[nodiscard]] int make_db_thumbnail(int32_t slot, int32_t item_id, const char* path, int32_t size,
+                                    int32_t date, item_record* out);
+
+// A database item's thumbnail for its grid cell: the stored blob (as
+// engine_get_thumbnail hands it out) typed by the item's name record.
+// False when the name gives type 0 or the blob does not decode.
+[[nodiscard]] bool thumb_db_item(const uint8_t* blob, uint32_t blob_length,
+                                 const uint8_t* name_record, uint32_t name_length, CodecImage* out,
+                                 ThumbFit* fit);
+
+// ---- Folder files ---------------------------------------------------------------
+
+// Results of thumb_folder_file.
+constexpr int kThumbPassedOver = 0;  // not a picture, does not decode, path too long
+constexpr int kThumbReady = 1;       // *out and *fit hold the cell picture
+constexpr int kThumbRunEnds = -1;    // the cache lookup failed: end the loader run
+
+// The thumbnail of file name (as on disk) in folder, through the folder
+// thumbnail cache: a hit decodes the cached blob and fits it again; a miss
+// decodes the file, makes the thumbnail and inserts a cache row (whose
+// failure does not matter). The key covers the full path, the creation time
+// and the size, so a changed file gets a new row and the old one stays.
+[[nodiscard]] int thumb_folder_file(SqlConnection* cache, const char* folder, const char* name,
+                                    CodecImage* out, ThumbFit* fit);
 
 }  // namespace lorvex

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "hub/messages.h"
+#include "ui/thumbsource.h"
 
 namespace lorvex {
 namespace {

@@ -21,12 +21,17 @@
 
 namespace lorvex {
 
+class FolderThumbnailBatch;
+
 // What one loader run works on, taken on the UI thread at its start.
 struct ThumbSnapshot {
     int32_t sourceMode = 0;  // 1 folder, 2 database
     std::vector<std::string> labels;
     std::vector<std::string> paths;                  // folder mode: on-disk full paths
     std::vector<std::pair<int32_t, int32_t>> items;  // database mode: (slot, item id)
+    // New thumbnail cache rows of the run (folder mode); the loader flushes
+    // it before its thread ends.
+    std::shared_ptr<FolderThumbnailBatch> batch;
     int count() const { return static_cast<int>(labels.size()); }
 };
 

@@ -508,6 +508,17 @@ TEST(FolderList, BuildStopsAtTheFirstFileItCannotReadAndKeepsTheEntriesBefore) {
     dir.write("c.jpg", "x");
     ASSERT_EQ(mkdir(dir.file("d.jpg").c_str(), 0755), 0);
     const std::string long_name = std::string(kMaxPath - dir.path().size() - 1, 'n') + ".jpg";
+    // Files that exist, so only the length decides: folder + "/" + name of
+    // exactly 259 characters is built, one of 260 is not.
+    auto name_for_path_of = [&](size_t length) {
+        return std::string(length - dir.path().size() - 1 - 4, 'm') + ".jpg";
+    };
+    const std::string fits = name_for_path_of(kMaxPath - 1);
+    const std::string one_over = name_for_path_of(kMaxPath);
+    ASSERT_LE(one_over.size(), 255u) << "the temporary folder's path is too short";
+    dir.write(fits, "x");
+    dir.write(one_over, "x");
+    ASSERT_EQ(dir.file(fits).size(), kMaxPath - 1);
     struct Case {
         Names names;
         int built;
@@ -518,6 +529,8 @@ TEST(FolderList, BuildStopsAtTheFirstFileItCannotReadAndKeepsTheEntriesBefore) {
         {{"a.jpg", "d.jpg", "c.jpg"}, 1, "the file became a folder"},
         {{"gone.jpg", "a.jpg"}, 0, "the first file is missing"},
         {{"a.jpg", long_name, "c.jpg"}, 1, "the full path would exceed 259 characters"},
+        {{"a.jpg", fits, "c.jpg"}, 3, "a full path of exactly 259 characters is built"},
+        {{"a.jpg", one_over, "c.jpg"}, 1, "an existing file whose full path has 260 characters"},
         {{"a.jpg", "c.jpg"}, 2, "every file readable"},
     };
     for (const Case& c : kCases) {

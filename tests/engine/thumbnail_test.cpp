@@ -1,12 +1,18 @@
 #include "engine/thumbnail.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "browse/file_time.h"
 #include "engine/picture_fixtures.h"
+#include "store/store.h"
 #include "support/temp_dir.h"
 
 namespace lorvex {
@@ -188,6 +194,158 @@ TEST(ThumbCacheKey, IsTheDigestOfPathTimeAndSize) {
     EXPECT_EQ(std::memcmp(key, zero, 16), 0);
     thumb_cache_key(nullptr, 1, 1, key);
     EXPECT_EQ(std::memcmp(key, zero, 16), 0);
+}
+
+class FolderThumbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        store_init();
+        ASSERT_EQ(thumbcache_open(dir.file("dir_thumb.pdb").c_str()), 0);
+        cache = thumbcache_handle();
+        ASSERT_NE(cache, nullptr);
+        ASSERT_EQ(::mkdir(folder().c_str(), 0755), 0);
+    }
+    void TearDown() override { (void)thumbcache_close(); }
+
+    std::string folder() const { return dir.file("pics"); }
+    std::string path(const std::string& name) const { return folder() + "/" + name; }
+
+    // Rows the cache holds for a file as it is on disk now.
+    int32_t cached_rows(const std::string& name) {
+        FileStatus status;
+        EXPECT_EQ(file_status(path(name).c_str(), &status), 0);
+        uint32_t key[4];
+        thumb_cache_key(path(name).c_str(), status.created, status.size, key);
+        return rows_for(key);
+    }
+    int32_t rows_for(const uint32_t key[4]) {
+        thumb_lookup* found = thumbcache_lookup(cache, key);
+        const int32_t count = found ? found->count : -1;
+        thumbcache_free(found);
+        return count;
+    }
+
+    lorvex::testing::TempDir dir;
+    SqlConnection* cache = nullptr;
+};
+
+TEST_F(FolderThumbTest, MissStoresARowAndTheHitRefitsIt) {
+    ASSERT_TRUE(testing::write_picture(path("tall.jpg"), two_halves(300, 400), kFormatJpeg));
+    EXPECT_EQ(cached_rows("tall.jpg"), 0);
+
+    CodecImage miss;
+    ThumbFit fit;
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "tall.jpg", &miss, &fit), kThumbReady);
+    EXPECT_EQ(fit.w, 74);
+    EXPECT_EQ(fit.x, 13);
+    EXPECT_EQ(miss.GetWidth(), 74);
+    EXPECT_EQ(cached_rows("tall.jpg"), 1);
+
+    CodecImage hit;
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "tall.jpg", &hit, &fit), kThumbReady);
+    EXPECT_EQ(fit.w, 73) << "the cached 74 x 100 thumbnail is fitted again";
+    EXPECT_EQ(fit.h, 100);
+    EXPECT_EQ(hit.GetWidth(), 73);
+    EXPECT_EQ(cached_rows("tall.jpg"), 1) << "a hit inserts nothing";
+}
+
+TEST_F(FolderThumbTest, ChangedCreationTimeGivesANewRowAndKeepsTheOld) {
+    const std::string bytes = encode_picture(two_halves(200, 100), kFormatPng);
+    ASSERT_TRUE(testing::write_bytes(path("p.png"), bytes));
+    FileStatus before;
+    ASSERT_EQ(file_status(path("p.png").c_str(), &before), 0);
+    uint32_t old_key[4];
+    thumb_cache_key(path("p.png").c_str(), before.created, before.size, old_key);
+    CodecImage out;
+    ThumbFit fit;
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "p.png", &out, &fit), kThumbReady);
+
+    // The same bytes under the same name, made again a second later.
+    FileStatus after;
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(::unlink(path("p.png").c_str()), 0);
+        ASSERT_TRUE(testing::write_bytes(path("p.png"), bytes));
+        ASSERT_EQ(file_status(path("p.png").c_str(), &after), 0);
+    } while (after.created == before.created);
+    ASSERT_EQ(after.size, before.size);
+    EXPECT_EQ(cached_rows("p.png"), 0);
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "p.png", &out, &fit), kThumbReady);
+    EXPECT_EQ(cached_rows("p.png"), 1);
+    EXPECT_EQ(rows_for(old_key), 1);
+}
+
+TEST_F(FolderThumbTest, CapitalisedExtensionGivesTheSameThumbnail) {
+    const std::string bytes = encode_picture(two_halves(640, 480), kFormatJpeg);
+    ASSERT_TRUE(testing::write_bytes(path("lower.jpg"), bytes));
+    ASSERT_TRUE(testing::write_bytes(path("UPPER.JPG"), bytes));
+    CodecImage lower;
+    CodecImage upper;
+    ThumbFit fit;
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "lower.jpg", &lower, &fit), kThumbReady);
+    ASSERT_EQ(thumb_folder_file(cache, folder().c_str(), "UPPER.JPG", &upper, &fit), kThumbReady);
+    EXPECT_EQ(lower.GetImage(), upper.GetImage());
+}
+
+TEST_F(FolderThumbTest, FilesThatAreNotPicturesArePassedOver) {
+    ASSERT_TRUE(testing::write_bytes(path("notes.txt"), "text"));
+    ASSERT_TRUE(testing::write_bytes(path("fake.png"), "text"));
+    ASSERT_TRUE(testing::write_bytes(path("empty.jpg"), ""));
+    CodecImage out;
+    ThumbFit fit;
+    for (const char* name : {"notes.txt", "fake.png", "empty.jpg", "missing.jpg"}) {
+        EXPECT_EQ(thumb_folder_file(cache, folder().c_str(), name, &out, &fit), kThumbPassedOver)
+            << name;
+    }
+    EXPECT_EQ(cached_rows("fake.png"), 0);
+    const std::string long_name(300, 'n');
+    EXPECT_EQ(thumb_folder_file(cache, folder().c_str(), (long_name + ".jpg").c_str(), &out, &fit),
+              kThumbPassedOver);
+    EXPECT_EQ(thumb_folder_file(nullptr, folder().c_str(), "fake.png", &out, &fit), kThumbRunEnds)
+        << "no cache to look in ends the run";
+}
+
+TEST(DbThumb, ItemThumbnailIsTypedByItsNameRecord) {
+    const std::string blob =
+        encode_picture(two_halves(100, 75), kFormatTga) + std::string(30, '\0');
+    std::string name(260, '\0');
+    name.replace(0, 7, "pic.TGA");
+    CodecImage out;
+    ThumbFit fit;
+    ASSERT_TRUE(thumb_db_item(reinterpret_cast<const uint8_t*>(blob.data()),
+                              static_cast<uint32_t>(blob.size()),
+                              reinterpret_cast<const uint8_t*>(name.data()), 260, &out, &fit));
+    EXPECT_EQ(fit.w, 100);
+    EXPECT_EQ(fit.h, 75);
+    name.replace(0, 7, "pic.txt");
+    EXPECT_FALSE(thumb_db_item(reinterpret_cast<const uint8_t*>(blob.data()),
+                               static_cast<uint32_t>(blob.size()),
+                               reinterpret_cast<const uint8_t*>(name.data()), 260, &out, &fit));
+}
+
+TEST(DbThumb, MakeStoresThumbnailAndRow) {
+    store_init();
+    lorvex::testing::TempDir dir;
+    ASSERT_EQ(store_create(dir.file("t.db").c_str(), 3, kStorePlain, nullptr, 0, nullptr, 0, 0), 0);
+    ASSERT_TRUE(testing::write_picture(dir.file("p.png"), two_halves(400, 300), kFormatPng));
+    item_record row{};
+    ASSERT_EQ(make_db_thumbnail(3, 1, dir.file("p.png").c_str(), 1234, 99, &row), 0);
+    EXPECT_EQ(row.id, 1);
+    EXPECT_EQ(row.size, 1234);
+    EXPECT_EQ(row.date, 99);
+    uint8_t* blob = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(store_get_thumbnail(3, 1, &blob, &length), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(blob) + 1, 3), "PNG");
+    store_free_buffer(blob);
+    int32_t count = 0;
+    store_free_result(store_query_range(3, 1, 1, 1, &count));
+    EXPECT_EQ(count, 1);
+
+    ASSERT_TRUE(testing::write_bytes(dir.file("bad.png"), "nope"));
+    EXPECT_EQ(make_db_thumbnail(3, 2, dir.file("bad.png").c_str(), 4, 0, &row), -1);
+    EXPECT_NE(store_get_thumbnail(3, 2, &blob, &length), 0);
+    EXPECT_EQ(store_close(3), 0);
 }
 
 }  // namespace

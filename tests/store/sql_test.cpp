@@ -165,6 +165,38 @@ TEST(SqlFile, TruncatedDatabaseIsRefusedWithoutCrashing) {
         CppSQLite3Exception);
 }
 
+// A crash in the middle of a transaction leaves pages in the file and a hot
+// journal beside it; the next open rolls page 1 back from the journal
+// (which holds the engine's own header string) and the file must come out
+// with the private header and its old contents.
+TEST(SqlFile, HotJournalRollbackRestoresThePrivateHeader) {
+    TempDir dir;
+    std::string path = dir.file("crash.db");
+    std::string copy = dir.file("copy.db");
+    SqlConnection c;
+    c.open(path.c_str());
+    c.execute("create table x(a int, b blob);");
+    c.execute("insert into x values(1, zeroblob(100));");
+    c.execute("pragma cache_size = 1;");  // spill pages into the file before commit
+    c.execute("begin transaction;");
+    for (int i = 0; i < 200; ++i) c.execute("insert into x values(2, zeroblob(3000));");
+    std::string journal = testing::read_bytes(path + "-journal");
+    ASSERT_NE(journal.find(kSqliteMagic), std::string::npos) << "page 1 is in the journal";
+    std::string mid = testing::read_bytes(path);
+    ASSERT_GT(mid.size(), 100000u) << "pages reached the file";
+    testing::write_bytes(copy, mid);
+    testing::write_bytes(copy + "-journal", journal);
+    c.execute("rollback transaction;");
+
+    SqlConnection recovered;
+    recovered.open(copy.c_str());
+    EXPECT_EQ(recovered.scalar("select count(*) from x;"), 1);
+    EXPECT_EQ(recovered.scalar("pragma integrity_check;"), 0) << "'ok' reads as 0";
+    recovered.close();
+    EXPECT_EQ(testing::read_bytes(copy).substr(0, 16), kPrivateMagic);
+    EXPECT_TRUE(testing::read_bytes(copy + "-journal").empty()) << "journal was played back";
+}
+
 TEST(SqlException, MessageIsNameCodeAndDetail) {
     struct Case {
         int code;

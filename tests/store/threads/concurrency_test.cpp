@@ -169,5 +169,57 @@ TEST_F(StoreThreads, ClosingWhileOthersReadFailsTheirCallsCleanly) {
     EXPECT_FALSE(store_is_open(kDb));
 }
 
+TEST(ThumbCacheThreads, LoaderLooksUpWhileTheInterfaceInserts) {
+    testing::TempDir dir;
+    ASSERT_EQ(thumbcache_open(dir.file("dir_thumb.pdb").c_str()), 0);
+    SqlConnection* c = thumbcache_handle();
+    ASSERT_NE(c, nullptr);
+    constexpr uint32_t kRows = 30;
+    std::atomic<bool> done{false};
+    std::atomic<int> failures{0};
+    std::atomic<int> hits{0};
+    std::thread loader([&] {
+        uint32_t k = 0;
+        while (!done.load()) {
+            uint32_t key[4] = {k % kRows, 1, 2, 3};
+            thumb_lookup* r = thumbcache_lookup(c, key);
+            if (r == nullptr || r->count > 1) failures.fetch_add(1);
+            if (r != nullptr && r->count == 1) {
+                if (r->entry.thumb_length != static_cast<int32_t>(100 + key[0]) ||
+                    r->entry.thumb[0] != static_cast<uint8_t>(key[0])) {
+                    failures.fetch_add(1);
+                }
+                hits.fetch_add(1);
+            }
+            thumbcache_free(r);
+            ++k;
+        }
+    });
+    for (uint32_t n = 0; n < kRows; ++n) {
+        std::string thumb(100 + n, static_cast<char>(n));
+        thumb_entry e{};
+        e.key[0] = n;
+        e.key[1] = 1;
+        e.key[2] = 2;
+        e.key[3] = 3;
+        e.thumb_length = static_cast<int32_t>(thumb.size());
+        e.path_length = 4;
+        std::memcpy(e.path, "/p/x", 4);
+        e.thumb = reinterpret_cast<uint8_t*>(thumb.data());
+        if (thumbcache_insert(c, &e, 1) != 0) failures.fetch_add(1);
+    }
+    done.store(true);
+    loader.join();
+    EXPECT_EQ(failures.load(), 0);
+    for (uint32_t n = 0; n < kRows; ++n) {
+        uint32_t key[4] = {n, 1, 2, 3};
+        thumb_lookup* r = thumbcache_lookup(c, key);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->count, 1) << n;
+        thumbcache_free(r);
+    }
+    EXPECT_EQ(thumbcache_close(), 0);
+}
+
 }  // namespace
 }  // namespace lorvex
