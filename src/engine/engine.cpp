@@ -20,6 +20,7 @@
 
 #include "engine/internal/engine_store.h"
 #include "engine/labels.h"
+#include "engine/transfer.h"
 
 namespace lorvex {
 
@@ -96,6 +97,15 @@ void db_engine::OnMessage(uint32_t code, void* record) {
         }
         case MSG_MEMBERSHIP_SET:
             (void)engine_set_membership(static_cast<const membership_request*>(record));
+            break;
+        case MSG_ITEM_ADD:
+            (void)engine_handle_add(this, static_cast<const add_request*>(record));
+            break;
+        case MSG_ITEM_DELETE:
+            (void)engine_handle_delete(this, static_cast<const delete_request*>(record));
+            break;
+        case MSG_ITEM_EXPORT:
+            (void)engine_handle_export(static_cast<const export_request*>(record));
             break;
         default:
             break;

@@ -79,8 +79,8 @@ constexpr uint32_t kLabelNoticeMagic = 0xd1209a31;
 constexpr int32_t kLabelsAdded = 0x11;
 constexpr int32_t kLabelsRemoved = 0x22;
 struct notice_name {
-    int32_t checksum = 0;  // 0 when a single created or removed name is announced
-    char name[kLabelNameSize] = {};
+    int32_t checksum = 0;            // 0 when a single created or removed name is announced
+    char name[kLabelNameSize] = {};  // NUL-padded; a 64-byte name has no terminator
 };
 static_assert(sizeof(notice_name) == 68);
 struct label_notice {

@@ -1,8 +1,9 @@
 // Loader runs. startLoading() stops the previous run (stop flag + join), takes
 // a snapshot of the list on the UI thread, shows every label with the shared
 // blank cell, and starts a thread over the snapshot. The thread makes one
-// cell picture per position and queues it to the view tagged with its run
-// number; the view drops cells of any run but the latest. Because the thread
+// cell picture per position and queues it, tagged with its run number, in a
+// locked list that the UI thread drains on a queued call; the view drops
+// cells of any run but the latest. Because the thread
 // never waits for the UI thread, joining it from the UI thread cannot hang.
 #include "ui/thumbview.h"
 
@@ -145,13 +146,39 @@ void CThumbView::loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int r
         ThumbResult result = host_->makeThumbnail(*snapshot, p, &thumbnail, &offset);
         if (result == ThumbResult::kEndRun) break;
         if (result != ThumbResult::kMade || thumbnail.isNull()) continue;
-        QImage cell = drawCell(thumbnail, offset);
-        QMetaObject::invokeMethod(
-            this, [this, run, p, cell] { onCellReady(run, p, cell); }, Qt::QueuedConnection);
+        handOver(CellResult{run, p, drawCell(thumbnail, offset)});
     }
-    QMetaObject::invokeMethod(
-        this, [this, run] { onRunDone(run); }, Qt::QueuedConnection);
+    // The run's new cache rows are stored before the next run can look.
+    if (snapshot->batch) snapshot->batch->flush();
+    handOver(CellResult{run, -1, QImage()});
     running_.store(false);
+}
+
+void CThumbView::handOver(CellResult result) {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(resultsMutex_);
+        first = results_.empty();
+        results_.push_back(std::move(result));
+    }
+    // The view outlives its loader (it joins it), and Qt drops a call still
+    // queued for a view that is gone.
+    if (first) QMetaObject::invokeMethod(this, "drainResults", Qt::QueuedConnection);
+}
+
+void CThumbView::drainResults() {
+    std::vector<CellResult> results;
+    {
+        std::lock_guard<std::mutex> lock(resultsMutex_);
+        results.swap(results_);
+    }
+    for (const CellResult& result : results) {
+        if (result.position < 0) {
+            onRunDone(result.run);
+        } else {
+            onCellReady(result.run, result.position, result.cell);
+        }
+    }
 }
 
 QImage CThumbView::drawCell(const QImage& thumbnail, QPoint offset) {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,7 +114,19 @@ class CThumbView : public QListView {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // A finished cell, or the end of a run (position -1), on its way from
+    // the loader to the UI thread.
+    struct CellResult {
+        int run;
+        int position;
+        QImage cell;
+    };
+
     void loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int run);
+    // Loader thread: queues a result and, when the queue was empty, posts
+    // one drain call to the UI thread.
+    void handOver(CellResult result);
+    Q_INVOKABLE void drainResults();
     void onCellReady(int run, int position, const QImage& cell);
     void onRunDone(int run);
     void onCurrentChanged(const QModelIndex& current);
@@ -126,6 +139,8 @@ class CThumbView : public QListView {
     std::atomic<bool> running_{false};
     int run_ = 0;
     int lastNotified_ = -1;
+    std::mutex resultsMutex_;
+    std::vector<CellResult> results_;  // guarded by resultsMutex_
     std::unique_ptr<ForwardingReceiver<CThumbView>> receiver_;
 };
 

@@ -13,16 +13,19 @@ using testing::TestDbs;
 using testing::TestItem;
 
 TEST_F(EngineTest, LoadAnnouncesEveryNameThenListsTheItems) {
-    dbs.create(2, {{.id = 1, .size = 10}, {.id = 2, .size = 30}}, {"Family", "Trip"}, {"2024"});
+    const std::string full(64, 'x');  // fills its field without a terminator
+    dbs.create(2, {{.id = 1, .size = 10}, {.id = 2, .size = 30}}, {"Family", "Trip", full},
+               {"2024"});
     open(2);
 
     ASSERT_EQ(recorder.seen.size(), 2u);
     const testing::Seen& names = recorder.seen[0];
     EXPECT_EQ(names.code, MSG_TAGS_CHANGED);
     EXPECT_EQ(names.kind, kLabelsAdded);
-    EXPECT_EQ(names.classes, (std::vector<std::string>{"Family", "Trip"}));
+    EXPECT_EQ(names.classes, (std::vector<std::string>{"Family", "Trip", full}));
     EXPECT_EQ(names.class_checksums,
-              (std::vector<int32_t>{name_checksum("Family"), name_checksum("Trip")}));
+              (std::vector<int32_t>{name_checksum("Family"), name_checksum("Trip"),
+                                    name_checksum(full.c_str())}));
     EXPECT_EQ(names.albums, (std::vector<std::string>{"2024"}));
     EXPECT_EQ(names.order_count, 0) << "names come before the items";
     EXPECT_EQ(recorder.seen[1].code, MSG_LIST_READY);
