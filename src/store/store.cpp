@@ -374,11 +374,11 @@ int store_open(const char* path, int32_t db_id, const char* password, int32_t pa
     } catch (const CppSQLite3Exception&) {
         return fail(kStoreCannotOpen);
     }
-    // Older files lack the key indexes; a file that cannot take them still
-    // works, only slower.
-    (void)table_ensure_indexes(&h->connection, DbKind::Private);
     int result = verify_open(h.get(), password, password_length);
     if (result != 0) return fail(result);
+    // Older files lack the key indexes; a file that cannot take them still
+    // works, only slower. Only a verified database is written to.
+    (void)table_ensure_indexes(&h->connection, DbKind::Private);
     h->ready = true;
     return 0;
 }
@@ -448,7 +448,9 @@ void StoreTransaction::rollback() {
 int32_t store_next_item_id(int32_t db_id) {
     return with_db(db_id, int32_t{-1}, [](store_handle& h) {
         int32_t value = 0;
-        return table_setting_read(&h.connection, kKeyNextItemId, &value) == 1 ? value : -1;
+        // Item ids are positive; a counter that cannot give one is unusable.
+        return table_setting_read(&h.connection, kKeyNextItemId, &value) == 1 && value > 0 ? value
+                                                                                           : -1;
     });
 }
 
@@ -456,7 +458,7 @@ int store_advance_item_id(int32_t db_id) {
     return with_db(db_id, -1, [](store_handle& h) {
         int32_t value = 0;
         if (table_setting_read(&h.connection, kKeyNextItemId, &value) != 1) return -1;
-        if (value == INT32_MAX) return -1;
+        if (value <= 0 || value == INT32_MAX) return -1;
         return table_setting_update(&h.connection, kKeyNextItemId, value + 1);
     });
 }
@@ -642,12 +644,13 @@ int workspace_open(const char* path) {
         return -1;
     }
     if (exists) {
-        (void)table_ensure_indexes(c.get(), DbKind::Workspace);
         int32_t version = 0;
         if (table_setting_read(c.get(), kKeyWorkspaceVersion, &version) != 1 ||
             version != kWorkspaceVersion) {
             return -1;
         }
+        // Only a list of the right version is ever written to.
+        (void)table_ensure_indexes(c.get(), DbKind::Workspace);
     } else {
         int built = table_atomically(c.get(), [&]() {
             if (table_blob_create(c.get(), kPathTable) != 0 || table_setting_create(c.get()) != 0)

@@ -266,6 +266,31 @@ TEST_F(Handles, DamagedSettingsAndRecords) {
     }
 }
 
+// A file without the key indexes gets them only once it has been opened
+// with the right password; a refused open leaves the file as it was.
+TEST_F(Handles, KeyIndexesAreAddedOnlyToAVerifiedDatabase) {
+    std::string p = make_sealed(6, "pw", "noindex.db");
+    ASSERT_EQ(store_close(6), 0);
+    const char* count_sql = "select count(*) from sqlite_master where type = 'index';";
+    {
+        SqlConnection c;
+        c.open(p.c_str());
+        for (const char* index :
+             {"d_table_d1", "i_i1", "m_t_m1", "p_c_pc1", "r_r1", "si_t_t1", "t_t_t1"}) {
+            c.execute((std::string("drop index ") + index + ";").c_str());
+        }
+        ASSERT_EQ(c.scalar(count_sql), 0);
+    }
+    std::string before = testing::read_bytes(p);
+    EXPECT_EQ(store_open(p.c_str(), 6, "wrong", 5), kStoreWrongPassword);
+    EXPECT_TRUE(testing::read_bytes(p) == before) << "a refused open writes nothing";
+    ASSERT_EQ(store_open(p.c_str(), 6, "pw", 2), 0);
+    ASSERT_EQ(store_close(6), 0);
+    SqlConnection c;
+    c.open(p.c_str());
+    EXPECT_EQ(c.scalar(count_sql), 7);
+}
+
 TEST_F(Handles, RegistryPlaces) {
     std::string a = make_plain(7, "a.db");
     std::string b = make_plain(8, "b.db");
@@ -453,6 +478,25 @@ TEST_F(ConfigDbs, WorkspaceVersionMismatchKeepsTheListClosed) {
 
     dir.write("junk.pdb", "not a database at all");
     EXPECT_EQ(workspace_open(path("junk.pdb").c_str()), -1);
+}
+
+// A list written without the key indexes (by an older program, say) whose
+// version is wrong must not get them either: it is left exactly as it is.
+TEST_F(ConfigDbs, WorkspaceVersionMismatchAddsNoIndexes) {
+    std::string p = path("old.pdb");
+    {
+        SqlConnection c;
+        c.open(p.c_str());
+        c.execute("create table p_c(pc1 int ,pc2 blob);");
+        c.execute("create table r(r1 int ,r2 int );");
+        c.execute("insert into r values (2097137 ,268439553 );");
+    }
+    std::string before = testing::read_bytes(p);
+    EXPECT_EQ(workspace_open(p.c_str()), -1);
+    EXPECT_TRUE(testing::read_bytes(p) == before) << "neither read nor rewritten";
+    SqlConnection c;
+    c.open(p.c_str());
+    EXPECT_EQ(c.scalar("select count(*) from sqlite_master where type = 'index';"), 0);
 }
 
 TEST_F(ConfigDbs, ThumbnailCache) {

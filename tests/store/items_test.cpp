@@ -168,16 +168,32 @@ TEST_P(Items, IdsAreNeverReused) {
     store_free_result(nullptr);
 }
 
-TEST_P(Items, CounterMissingFails) {
-    ASSERT_EQ(store_close(kDb), 0);
-    {
-        SqlConnection c;
-        c.open(db_path.c_str());
-        c.execute("delete from r where r1 = 65538;");
+// Item ids are positive: a counter that is missing, or that cannot give a
+// positive id, fails both calls.
+TEST_P(Items, CounterMissingOrOutOfRangeFails) {
+    struct Case {
+        const char* reason;
+        const char* sql;
+    };
+    const Case cases[] = {
+        {"missing", "delete from r where r1 = 65538;"},
+        {"zero", "update r set r2 = 0 where r1 = 65538;"},
+        {"negative", "update r set r2 = -7 where r1 = 65538;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ASSERT_EQ(store_close(kDb), 0);
+        {
+            SqlConnection conn;
+            conn.open(db_path.c_str());
+            conn.execute("delete from r where r1 = 65538;");
+            conn.execute("insert into r values (65538 ,1 );");
+            conn.execute(c.sql);
+        }
+        ASSERT_EQ(store_open(db_path.c_str(), kDb, "pass word", 9), 0);
+        EXPECT_EQ(store_next_item_id(kDb), -1);
+        EXPECT_EQ(store_advance_item_id(kDb), -1);
     }
-    ASSERT_EQ(store_open(db_path.c_str(), kDb, "pass word", 9), 0);
-    EXPECT_EQ(store_next_item_id(kDb), -1);
-    EXPECT_EQ(store_advance_item_id(kDb), -1);
 }
 
 TEST_P(Items, RowAttributes) {
