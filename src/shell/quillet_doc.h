@@ -61,11 +61,11 @@ constexpr float kZoomMax = 2.0f;
 
 class CQuilletDoc {
   public:
-    // hub and workspace must outlive the document; windows may be null and
-    // set later. decoder replaces the codec for the preloader (tests); an
-    // empty one decodes files from disk and database items via the engine.
-    // Builds the folder list and the engine (both register with hub), starts
-    // the preloader, then registers the document's own receiver.
+    // hub and workspace must outlive the document; a null workspace gives
+    // the document flags of its own. windows may be null and set later. decoder replaces the codec
+    // for the preloader (tests); an empty one decodes files from disk and database items via the
+    // engine. Builds the folder list and the engine (both register with hub), starts the preloader,
+    // then registers the document's own receiver.
     CQuilletDoc(MessageHub* hub, Workspace* workspace, DocWindows* windows = nullptr,
                 PictureDecoder decoder = {});
     // Unregisters, stops and joins the preloader, then destroys the engine
@@ -117,6 +117,12 @@ class CQuilletDoc {
     // Database mode only: one more view of the item at position, or its hit
     // frequency cleared.
     [[nodiscard]] int CountHit(int position, bool clear);
+    // Database mode only: the engine's class and album edits, passed on
+    // unchanged (their results are the engine's).
+    [[nodiscard]] int AddToClass(int32_t db_slot, int32_t item_id, const char* name);
+    [[nodiscard]] int AddToAlbum(int32_t db_slot, int32_t item_id, const char* name);
+    [[nodiscard]] int RemoveClass(int32_t db_slot, const char* name);
+    [[nodiscard]] int RemoveAlbum(int32_t db_slot, const char* name);
 
     // ---- pictures ----
     void ShowCurrentPicture();
@@ -176,6 +182,7 @@ class CQuilletDoc {
     int LastPositionOf() const;
 
     MessageHub* hub_;
+    std::unique_ptr<Workspace> own_workspace_;  // only when none was given
     Workspace* workspace_;
     DocWindows* windows_ = nullptr;
 
