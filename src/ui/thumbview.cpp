@@ -2,8 +2,9 @@
 // a snapshot of the list on the UI thread, shows every label with the shared
 // blank cell, and starts a thread over the snapshot. The thread makes one
 // cell picture per position and queues it, tagged with its run number, in a
-// locked list that the UI thread drains on a queued call; the view drops
-// cells of any run but the latest. Because the thread
+// locked list that the UI thread collects on a short timer while the run is
+// active; the view drops cells of any run but the latest. The loader never
+// calls into Qt's event system or touches a widget. Because the thread
 // never waits for the UI thread, joining it from the UI thread cannot hang.
 #include "ui/thumbview.h"
 
@@ -99,6 +100,9 @@ CThumbView::CThumbView(Host* host, MessageHub* hub, QWidget* parent)
         if (index.isValid()) host_->openPictureView();
     });
 
+    drainTimer_.setInterval(kDrainIntervalMs);
+    connect(&drainTimer_, &QTimer::timeout, this, &CThumbView::drainResults);
+
     receiver_ = std::make_unique<ForwardingReceiver<CThumbView>>(this, &CThumbView::OnMessage);
     receiver_->only(MSG_SELECTION_TAGS_QUERY, MSG_SELECTION_QUERY);
     if (hub_ != nullptr) (void)hub_->Register(receiver_.get());
@@ -124,6 +128,11 @@ void CThumbView::stopLoading() {
 
 void CThumbView::startLoading() {
     stopLoading();
+    {
+        // Whatever the stopped run left behind is stale.
+        std::lock_guard<std::mutex> lock(resultsMutex_);
+        results_.clear();
+    }
     ++run_;
     lastNotified_ = -1;
     auto snapshot = std::make_shared<ThumbSnapshot>();
@@ -135,6 +144,7 @@ void CThumbView::startLoading() {
     }
     running_.store(true);
     const int run = run_;
+    drainTimer_.start();
     loader_ = std::thread([this, snapshot, run] { loaderBody(snapshot, run); });
 }
 
@@ -155,15 +165,8 @@ void CThumbView::loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int r
 }
 
 void CThumbView::handOver(CellResult result) {
-    bool first = false;
-    {
-        std::lock_guard<std::mutex> lock(resultsMutex_);
-        first = results_.empty();
-        results_.push_back(std::move(result));
-    }
-    // The view outlives its loader (it joins it), and Qt drops a call still
-    // queued for a view that is gone.
-    if (first) QMetaObject::invokeMethod(this, "drainResults", Qt::QueuedConnection);
+    std::lock_guard<std::mutex> lock(resultsMutex_);
+    results_.push_back(std::move(result));
 }
 
 void CThumbView::drainResults() {
@@ -174,6 +177,7 @@ void CThumbView::drainResults() {
     }
     for (const CellResult& result : results) {
         if (result.position < 0) {
+            if (result.run == run_) drainTimer_.stop();
             onRunDone(result.run);
         } else {
             onCellReady(result.run, result.position, result.cell);

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QListView>
 #include <QPixmap>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -63,6 +64,8 @@ class CThumbView : public QListView {
     Q_OBJECT
   public:
     static constexpr int kCellSide = 100;
+    // How often the UI thread collects finished cells during a run.
+    static constexpr int kDrainIntervalMs = 15;
 
     class Host {
       public:
@@ -123,10 +126,11 @@ class CThumbView : public QListView {
     };
 
     void loaderBody(std::shared_ptr<const ThumbSnapshot> snapshot, int run);
-    // Loader thread: queues a result and, when the queue was empty, posts
-    // one drain call to the UI thread.
+    // Loader thread: queues a result for the UI thread, which collects the
+    // queue on a short timer while a run is active. The loader never calls
+    // into Qt's event system.
     void handOver(CellResult result);
-    Q_INVOKABLE void drainResults();
+    void drainResults();
     void onCellReady(int run, int position, const QImage& cell);
     void onRunDone(int run);
     void onCurrentChanged(const QModelIndex& current);
@@ -141,6 +145,7 @@ class CThumbView : public QListView {
     int lastNotified_ = -1;
     std::mutex resultsMutex_;
     std::vector<CellResult> results_;  // guarded by resultsMutex_
+    QTimer drainTimer_;
     std::unique_ptr<ForwardingReceiver<CThumbView>> receiver_;
 };
 
