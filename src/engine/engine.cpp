@@ -26,7 +26,6 @@ namespace lorvex {
 
 namespace {
 
-
 label_table& table_of(engine_slot& slot, label_kind kind) {
     return kind == label_kind::klass ? slot.class_table : slot.album_table;
 }
@@ -233,58 +232,46 @@ int db_engine::engine_publish_item_info(int32_t slot, int32_t item_id) {
 
 // ---- Thumbnails, names, data --------------------------------------------------
 
-int db_engine::engine_get_thumbnail(int32_t slot, int32_t item_id, blob_bytes* out) {
+// Reads through one of a slot's caches: a hit is copied under the lock; a
+// miss reads the store without it and is cached only if the slot was not
+// reloaded meanwhile.
+int db_engine::read_through_cache(int32_t slot, int32_t item_id,
+                                  paged_index<blob_bytes> engine_slot::*cache,
+                                  bool (*read)(int32_t, int32_t, std::vector<uint8_t>*),
+                                  blob_bytes* out) {
     if (!slot_ok(slot) || out == nullptr || item_id <= 0) return -1;
     uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
         if (slot_state_[slot] != kSlotOpen) return -1;
         engine_slot& s = (*slots_)[slot];
-        if (const blob_bytes* cached = s.thumbnails.look_up(item_id)) {
+        if (const blob_bytes* cached = (s.*cache).look_up(item_id)) {
             *out = *cached;
             return static_cast<int>(out->size());
         }
         generation = s.generation;
     }
     blob_bytes blob;
-    if (!engine_store::read_thumbnail(slot, item_id, &blob)) return -1;
+    if (!read(slot, item_id, &blob)) return -1;
     {
         std::lock_guard lock(mutex_);
         engine_slot& s = (*slots_)[slot];
         if (slot_state_[slot] == kSlotOpen && s.generation == generation &&
-            s.thumbnails.look_up(item_id) == nullptr) {
-            (void)s.thumbnails.store(item_id, std::make_unique<blob_bytes>(blob));
+            (s.*cache).look_up(item_id) == nullptr) {
+            (void)(s.*cache).store(item_id, std::make_unique<blob_bytes>(blob));
         }
     }
     *out = std::move(blob);
     return static_cast<int>(out->size());
 }
 
+int db_engine::engine_get_thumbnail(int32_t slot, int32_t item_id, blob_bytes* out) {
+    return read_through_cache(slot, item_id, &engine_slot::thumbnails,
+                              &engine_store::read_thumbnail, out);
+}
+
 int db_engine::engine_get_name(int32_t slot, int32_t item_id, blob_bytes* out) {
-    if (!slot_ok(slot) || out == nullptr || item_id <= 0) return -1;
-    uint64_t generation = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (slot_state_[slot] != kSlotOpen) return -1;
-        engine_slot& s = (*slots_)[slot];
-        if (const blob_bytes* cached = s.names.look_up(item_id)) {
-            *out = *cached;
-            return static_cast<int>(out->size());
-        }
-        generation = s.generation;
-    }
-    blob_bytes name;
-    if (!engine_store::read_record(slot, item_id, &name)) return -1;
-    {
-        std::lock_guard lock(mutex_);
-        engine_slot& s = (*slots_)[slot];
-        if (slot_state_[slot] == kSlotOpen && s.generation == generation &&
-            s.names.look_up(item_id) == nullptr) {
-            (void)s.names.store(item_id, std::make_unique<blob_bytes>(name));
-        }
-    }
-    *out = std::move(name);
-    return static_cast<int>(out->size());
+    return read_through_cache(slot, item_id, &engine_slot::names, &engine_store::read_record, out);
 }
 
 const blob_bytes* db_engine::cached_name_locked(int32_t slot, int32_t item_id) {
