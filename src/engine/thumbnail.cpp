@@ -160,6 +160,18 @@ bool thumb_db_item(const uint8_t* blob, uint32_t blob_length, const uint8_t* nam
     return thumb_from_blob(blob, blob_length, image_type_of(name.c_str()), out, fit);
 }
 
+thumb_entry thumb_cache_entry(const uint32_t key[4], int64_t created, const char* path,
+                              size_t path_length, uint8_t* blob, int32_t blob_length) {
+    thumb_entry entry{};
+    std::memcpy(entry.key, key, sizeof entry.key);
+    entry.thumb_length = blob_length;
+    entry.file_time = static_cast<int32_t>(created);
+    entry.path_length = static_cast<int32_t>(path_length);
+    std::memcpy(entry.path, path, path_length);
+    entry.thumb = blob;
+    return entry;
+}
+
 int thumb_folder_file(SqlConnection* cache, const char* folder, const char* name, CodecImage* out,
                       ThumbFit* fit) {
     if (!folder || !name || !out || !fit) return kThumbPassedOver;
@@ -187,13 +199,8 @@ int thumb_folder_file(SqlConnection* cache, const char* folder, const char* name
     uint8_t* blob = nullptr;
     int32_t blob_length = 0;
     if (thumb_encode(out, type, &blob, &blob_length)) {
-        thumb_entry entry{};
-        std::memcpy(entry.key, key, sizeof key);
-        entry.thumb_length = blob_length;
-        entry.file_time = static_cast<int32_t>(status.created);
-        entry.path_length = static_cast<int32_t>(path.size());
-        std::memcpy(entry.path, path.data(), path.size());
-        entry.thumb = blob;
+        thumb_entry entry =
+            thumb_cache_entry(key, status.created, path.data(), path.size(), blob, blob_length);
         (void)thumbcache_insert(cache, &entry, 1);
         CodecImage::FreeMemory(blob);
     }

@@ -73,6 +73,11 @@ void thumb_preshrink_size(int32_t width, int32_t height, int32_t* out_width, int
 // its length + 8 reaches 272.
 void thumb_cache_key(const char* path, int64_t created, int64_t size, uint32_t key[4]);
 
+// The cache row for a folder file's new thumbnail. The row points at blob
+// (it does not copy it); path_length must be below kThumbPathSize.
+thumb_entry thumb_cache_entry(const uint32_t key[4], int64_t created, const char* path,
+                              size_t path_length, uint8_t* blob, int32_t blob_length);
+
 // ---- Database items -----------------------------------------------------------
 
 // Stores blob as item_id's thumbnail in database slot and inserts the item's

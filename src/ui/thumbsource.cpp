@@ -80,13 +80,8 @@ ThumbResult folderThumbnail(const std::string& path, QImage* thumbnail, QPoint* 
         uint8_t* buffer = nullptr;
         int32_t length = 0;
         if (thumb_encode(&encoded, type, &buffer, &length)) {
-            thumb_entry entry{};
-            std::memcpy(entry.key, key, sizeof key);
-            entry.thumb_length = length;
-            entry.file_time = static_cast<int32_t>(status.created);
-            entry.path_length = static_cast<int32_t>(path.size());
-            std::memcpy(entry.path, path.data(), path.size());
-            entry.thumb = buffer;
+            thumb_entry entry =
+                thumb_cache_entry(key, status.created, path.data(), path.size(), buffer, length);
             // The insert's result does not affect the drawing.
             if (batch != nullptr) {
                 batch->add(entry);
