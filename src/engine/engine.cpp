@@ -146,14 +146,7 @@ int db_engine::engine_load_slot(int32_t slot) {
     const int32_t high = next_id >= std::numeric_limits<int32_t>::max() - 1
                              ? std::numeric_limits<int32_t>::max()
                              : std::max(next_id, 0) + 1;
-    if (engine_store::query_range(slot, 0, high, kItemsPerLoad, &rows)) {
-        std::lock_guard lock(mutex_);
-        engine_slot& s = (*slots_)[slot];
-        // A row whose id cannot be indexed (damaged file) is passed over.
-        for (const item_record& row : rows) {
-            (void)s.items.store(row.id, std::make_unique<item_record>(row));
-        }
-    }
+    if (engine_store::query_range(slot, 0, high, kItemsPerLoad, &rows)) index_rows(slot, rows);
     engine_refresh();
     return 0;
 }
@@ -231,6 +224,16 @@ int db_engine::engine_publish_item_info(int32_t slot, int32_t item_id) {
 }
 
 // ---- Thumbnails, names, data --------------------------------------------------
+
+// Puts rows read from the store into the slot's item index. A row whose id
+// cannot be indexed (damaged file) is passed over.
+void db_engine::index_rows(int32_t slot, const std::vector<item_record>& rows) {
+    std::lock_guard lock(mutex_);
+    engine_slot& s = (*slots_)[slot];
+    for (const item_record& row : rows) {
+        (void)s.items.store(row.id, std::make_unique<item_record>(row));
+    }
+}
 
 // Reads through one of a slot's caches: a hit is copied under the lock; a
 // miss reads the store without it and is cached only if the slot was not
@@ -650,11 +653,8 @@ int db_engine::reload_filtered(int32_t request_kind) {
         query.class_enabled = f.class_active;
         query.album_enabled = f.album_active;
         std::vector<item_record> rows;
-        if (!engine_store::query_filter(slot, query, criteria, kItemsPerLoad, &rows)) continue;
-        std::lock_guard lock(mutex_);
-        engine_slot& s = (*slots_)[slot];
-        for (const item_record& row : rows) {
-            (void)s.items.store(row.id, std::make_unique<item_record>(row));
+        if (engine_store::query_filter(slot, query, criteria, kItemsPerLoad, &rows)) {
+            index_rows(slot, rows);
         }
     }
     engine_refresh();

@@ -238,6 +238,7 @@ class db_engine {
   private:
     static bool slot_ok(int32_t slot) { return slot >= 0 && slot < kEngineSlots; }
     void send(uint32_t code, void* record);
+    void index_rows(int32_t slot, const std::vector<item_record>& rows);
     int read_through_cache(int32_t slot, int32_t item_id,
                            paged_index<blob_bytes> engine_slot::*cache,
                            bool (*read)(int32_t, int32_t, std::vector<uint8_t>*), blob_bytes* out);
